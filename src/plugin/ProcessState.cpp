@@ -1,0 +1,48 @@
+#include "ProcessState.h"
+
+#include <new>
+
+ProcessState& TheProcessState()
+{
+    static ProcessState state;
+    return state;
+}
+
+BasicHSSLogger& FallbackLogger()
+{
+    static BasicHSSLogger logger; // thread-safe one-time initialisation
+    return logger;
+}
+
+void ProcessState::KeepStorageProvider(HSSStorageProvider* provider)
+{
+    if (!provider)
+        return;
+    provider->AddRef();
+    ReleaseStorageProvider();
+    storageProvider = provider;
+}
+
+void ProcessState::ReleaseStorageProvider()
+{
+    if (storageProvider)
+        storageProvider->Release();
+    storageProvider = nullptr;
+}
+
+ModuleRegistry* ProcessState::EnsureRegistry(const std::u16string& name)
+{
+    if (!registry) {
+        try {
+            registry = std::make_unique<ModuleRegistry>(name, &FallbackLogger());
+        } catch (const std::bad_alloc&) {
+            // An allocation failure leaves the registry absent.
+        }
+    }
+    return registry.get();
+}
+
+void ProcessState::DestroyRegistry()
+{
+    registry.reset();
+}

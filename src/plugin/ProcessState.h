@@ -1,0 +1,57 @@
+// The state the plug-in keeps for the whole process, shared by its sound
+// face (GetModuleInstance) and its script face. One instance; the entry
+// points set it up and tear it down, and take no locks: the host does not
+// call them concurrently.
+#pragma once
+
+#include "BasicHSSLogger.h"
+#include "ModuleRegistry.h"
+
+#include <vymultitrack/HSSStorageProvider.h>
+#include <vymultitrack/IHSSModule.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QueryGainInterface;
+class MultiTrackCallbackIntf;
+
+// The Opus and Vorbis decoders are part of the plug-in (fixed at build time).
+inline constexpr bool BuiltinDecoders = true;
+
+struct ProcessState {
+    // The host's storage provider, one reference held while set.
+    HSSStorageProvider* storageProvider = nullptr;
+    // The built-in decoder modules, one reference each while set.
+    IHSSModule* opusModule = nullptr;
+    IHSSModule* vorbisModule = nullptr;
+    // The gain queries of the built-in decoders; owned; either may be null.
+    QueryGainInterface* opusGainQuery = nullptr;
+    QueryGainInterface* vorbisGainQuery = nullptr;
+    // The registry of linked decoder modules; null until an entry point
+    // creates it.
+    std::unique_ptr<ModuleRegistry> registry;
+    // The script side's callback interface for new multi-track decoders;
+    // null while the script face is not linked.
+    MultiTrackCallbackIntf* scriptInterface = nullptr;
+
+    // Replaces the kept storage provider with `provider` (AddRef); a null
+    // argument keeps the current one.
+    void KeepStorageProvider(HSSStorageProvider* provider);
+    // Releases the kept storage provider, if any.
+    void ReleaseStorageProvider();
+    // Creates the registry named `name` unless one exists. Its logger starts
+    // as the fallback logger. Answers the registry (null only when it cannot
+    // be allocated).
+    ModuleRegistry* EnsureRegistry(const std::u16string& name);
+    // Destroys the registry (its modules are released first).
+    void DestroyRegistry();
+};
+
+// The one process-wide instance.
+ProcessState& TheProcessState();
+
+// The logger a new registry starts with: writes to the debugger output.
+// Created on first use, lives until the process ends.
+BasicHSSLogger& FallbackLogger();

@@ -1,0 +1,66 @@
+#include "StreamAdapter.h"
+
+#include <vymultitrack/Stream.h>
+
+#include <limits>
+
+namespace StreamAdapter {
+
+int ReadBytes(void* stream, unsigned char* buffer, int bytes)
+{
+    if (!stream || !buffer || bytes <= 0)
+        return 0;
+    ULONG read = 0;
+    if (FAILED(static_cast<IStream*>(stream)->Read(buffer, static_cast<ULONG>(bytes), &read)))
+        return 0;
+    return static_cast<int>(read > static_cast<ULONG>(bytes) ? bytes : read);
+}
+
+std::size_t ReadItems(void* buffer, std::size_t size, std::size_t count, void* stream)
+{
+    if (!stream || !buffer || size == 0 || count == 0)
+        return 0;
+    // One IStream read takes at most 4 GiB - 1; the libraries ask for far less.
+    const std::size_t wanted = size * count;
+    if (count > std::numeric_limits<std::size_t>::max() / size ||
+        wanted > std::numeric_limits<ULONG>::max())
+        return 0;
+    ULONG read = 0;
+    if (FAILED(static_cast<IStream*>(stream)->Read(buffer, static_cast<ULONG>(wanted), &read)))
+        return 0;
+    return (read > wanted ? wanted : read) / size;
+}
+
+int Seek(void* stream, std::int64_t offset, int whence)
+{
+    if (!stream || whence < 0 || whence > 2)
+        return -1;
+    static_assert(STREAM_SEEK_SET == 0 && STREAM_SEEK_CUR == 1 && STREAM_SEEK_END == 2);
+    std::uint64_t position = 0;
+    const HRESULT hr =
+        static_cast<IStream*>(stream)->Seek(offset, static_cast<DWORD>(whence), &position);
+    return FAILED(hr) ? -1 : 0;
+}
+
+std::int64_t Tell(void* stream)
+{
+    if (!stream)
+        return -1;
+    std::uint64_t position = 0;
+    if (FAILED(static_cast<IStream*>(stream)->Seek(0, STREAM_SEEK_CUR, &position)) ||
+        position > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+        return -1;
+    return static_cast<std::int64_t>(position);
+}
+
+long TellLong(void* stream)
+{
+    return static_cast<long>(Tell(stream));
+}
+
+int CloseNothing(void*)
+{
+    return 0;
+}
+
+} // namespace StreamAdapter

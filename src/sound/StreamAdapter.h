@@ -1,0 +1,27 @@
+// Callbacks through which the Ogg libraries read a host IStream. The data
+// source handed to the library is the IStream pointer itself; the decoder's
+// reference on it is the only one, so closing does nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace StreamAdapter {
+
+// Library form: reads up to `bytes` bytes; the count read, 0 on failure or
+// without a stream (the library then sees the end of its data).
+int ReadBytes(void* stream, unsigned char* buffer, int bytes);
+// Item form: reads size × count bytes; the whole items read, 0 on failure,
+// without a stream or with size 0.
+std::size_t ReadItems(void* buffer, std::size_t size, std::size_t count, void* stream);
+// whence 0, 1, 2 = from the start, the current position, the end; 0 on
+// success, -1 on failure, for any other whence or without a stream.
+int Seek(void* stream, std::int64_t offset, int whence);
+// The current byte position; -1 on failure or without a stream.
+std::int64_t Tell(void* stream);
+// The same in the library's `long` (the low 32 bits where long is 32-bit).
+long TellLong(void* stream);
+// Does nothing; 0.
+int CloseNothing(void* stream);
+
+} // namespace StreamAdapter
