@@ -16,8 +16,7 @@ namespace host {
 // made them; the last Release deletes the object. Derived classes keep their
 // destructor private or protected so that nothing else deletes them. The
 // count is atomic, so references may be added and dropped on any thread.
-template <typename Interface, const IID&... Iids>
-class ComObject : public Interface {
+template <typename Interface, const IID&... Iids> class ComObject : public Interface {
 public:
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
@@ -41,7 +40,10 @@ public:
     }
 
     // Answers the new count.
-    ULONG VY_STDCALL AddRef() override { return references_.fetch_add(1, std::memory_order_relaxed) + 1; }
+    ULONG VY_STDCALL AddRef() override
+    {
+        return references_.fetch_add(1, std::memory_order_relaxed) + 1;
+    }
 
     // Answers the new count; deletes the object when it reaches 0. Releasing
     // an object that has no reference left is the caller's fault.

@@ -45,13 +45,19 @@ HRESULT FileStream::Open(const std::filesystem::path& path, IStream** out)
     return S_OK;
 }
 
-FileStream::FileStream(std::filebuf file, std::uint64_t size) : file_(std::move(file)), size_(size) {}
+FileStream::FileStream(std::filebuf file, std::uint64_t size) : file_(std::move(file)), size_(size)
+{
+}
 
-std::uint64_t FileStream::Size() const { return size_; }
+std::uint64_t FileStream::Size() const
+{
+    return size_;
+}
 
 HRESULT FileStream::ReadAtPosition(void* buffer, ULONG size, ULONG& count)
 {
-    const std::streamsize got = file_.sgetn(static_cast<char*>(buffer), static_cast<std::streamsize>(size));
+    const std::streamsize got =
+        file_.sgetn(static_cast<char*>(buffer), static_cast<std::streamsize>(size));
     count = got > 0 ? static_cast<ULONG>(got) : 0;
     return count == size ? S_OK : S_FALSE;
 }
@@ -63,7 +69,8 @@ HRESULT FileStream::MoveTo(std::uint64_t position)
     if (position == Position())
         return S_OK;
     const auto offset = static_cast<std::streamoff>(position);
-    return std::streamoff(file_.pubseekpos(offset, std::ios::in)) == offset ? S_OK : STG_E_SEEKERROR;
+    return std::streamoff(file_.pubseekpos(offset, std::ios::in)) == offset ? S_OK
+                                                                            : STG_E_SEEKERROR;
 }
 
 } // namespace host

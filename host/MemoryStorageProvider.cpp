@@ -9,7 +9,10 @@
 
 namespace host {
 
-MemoryStorageProvider* MemoryStorageProvider::Create() { return new MemoryStorageProvider; }
+MemoryStorageProvider* MemoryStorageProvider::Create()
+{
+    return new MemoryStorageProvider;
+}
 
 void MemoryStorageProvider::Add(std::u16string_view name, std::vector<std::uint8_t> bytes,
                                 StreamFaults faults)

@@ -23,16 +23,21 @@ HRESULT MemoryStream::Stat(STATSTG* stat, DWORD flags)
     return ReadOnlyStream::Stat(stat, flags);
 }
 
-std::uint64_t MemoryStream::Size() const { return bytes_.size(); }
+std::uint64_t MemoryStream::Size() const
+{
+    return bytes_.size();
+}
 
 HRESULT MemoryStream::ReadAtPosition(void* buffer, ULONG size, ULONG& count)
 {
     const std::uint64_t position = Position();
     const std::uint64_t available = position < bytes_.size() ? bytes_.size() - position : 0;
-    const ULONG limited = faults_.maxBytesPerRead != 0 ? std::min(size, faults_.maxBytesPerRead) : size;
+    const ULONG limited =
+        faults_.maxBytesPerRead != 0 ? std::min(size, faults_.maxBytesPerRead) : size;
     std::uint64_t deliver = std::min<std::uint64_t>(limited, available);
 
-    const bool breaks = faults_.failReadsAt && deliver != 0 && position + deliver > *faults_.failReadsAt;
+    const bool breaks =
+        faults_.failReadsAt && deliver != 0 && position + deliver > *faults_.failReadsAt;
     if (breaks)
         deliver = position < *faults_.failReadsAt ? *faults_.failReadsAt - position : 0;
 
@@ -46,6 +51,9 @@ HRESULT MemoryStream::ReadAtPosition(void* buffer, ULONG size, ULONG& count)
     return S_FALSE;
 }
 
-HRESULT MemoryStream::MoveTo(std::uint64_t) { return faults_.failSeek ? faults_.failure : S_OK; }
+HRESULT MemoryStream::MoveTo(std::uint64_t)
+{
+    return faults_.failSeek ? faults_.failure : S_OK;
+}
 
 } // namespace host

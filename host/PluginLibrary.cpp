@@ -14,7 +14,8 @@ namespace {
 [[nodiscard]] std::u16string Utf16Path(const std::filesystem::path& path)
 {
     const std::u8string utf8 = path.u8string();
-    return vytext::ToUtf16(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+    return vytext::ToUtf16(
+        std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
 }
 
 [[nodiscard]] std::string Utf8Path(const std::filesystem::path& path)
@@ -40,7 +41,10 @@ namespace {
 
 } // namespace
 
-PluginLibrary::~PluginLibrary() { Free(); }
+PluginLibrary::~PluginLibrary()
+{
+    Free();
+}
 
 PluginLibrary::PluginLibrary(PluginLibrary&& other) noexcept
     : library_(std::exchange(other.library_, nullptr)), path_(std::move(other.path_)),
@@ -86,7 +90,10 @@ void PluginLibrary::Free()
     path_.clear();
 }
 
-void* PluginLibrary::FindExport(const char* name) const { return platform::FindExport(library_, name); }
+void* PluginLibrary::FindExport(const char* name) const
+{
+    return platform::FindExport(library_, name);
+}
 
 GetModuleInstanceFunction PluginLibrary::GetModuleInstance() const
 {

@@ -87,7 +87,10 @@ HRESULT ReadOnlyStream::Write(const void*, ULONG, ULONG* written)
     return E_NOTIMPL;
 }
 
-HRESULT ReadOnlyStream::SetSize(std::uint64_t) { return E_NOTIMPL; }
+HRESULT ReadOnlyStream::SetSize(std::uint64_t)
+{
+    return E_NOTIMPL;
+}
 
 HRESULT ReadOnlyStream::CopyTo(IStream*, std::uint64_t, std::uint64_t* read, std::uint64_t* written)
 {
@@ -98,13 +101,25 @@ HRESULT ReadOnlyStream::CopyTo(IStream*, std::uint64_t, std::uint64_t* read, std
     return E_NOTIMPL;
 }
 
-HRESULT ReadOnlyStream::Commit(DWORD) { return E_NOTIMPL; }
+HRESULT ReadOnlyStream::Commit(DWORD)
+{
+    return E_NOTIMPL;
+}
 
-HRESULT ReadOnlyStream::Revert() { return E_NOTIMPL; }
+HRESULT ReadOnlyStream::Revert()
+{
+    return E_NOTIMPL;
+}
 
-HRESULT ReadOnlyStream::LockRegion(std::uint64_t, std::uint64_t, DWORD) { return E_NOTIMPL; }
+HRESULT ReadOnlyStream::LockRegion(std::uint64_t, std::uint64_t, DWORD)
+{
+    return E_NOTIMPL;
+}
 
-HRESULT ReadOnlyStream::UnlockRegion(std::uint64_t, std::uint64_t, DWORD) { return E_NOTIMPL; }
+HRESULT ReadOnlyStream::UnlockRegion(std::uint64_t, std::uint64_t, DWORD)
+{
+    return E_NOTIMPL;
+}
 
 HRESULT ReadOnlyStream::Clone(IStream** out)
 {

@@ -25,6 +25,7 @@ namespace host {
 // starting folder, a part names a drive or root of its own (as "C:" does on
 // Windows), or nothing is left. Text that is not valid UTF-16 has its
 // unpaired surrogates replaced by U+FFFD.
-[[nodiscard]] std::optional<std::filesystem::path> RelativePathOfStorageName(std::u16string_view name);
+[[nodiscard]] std::optional<std::filesystem::path>
+RelativePathOfStorageName(std::u16string_view name);
 
 } // namespace host

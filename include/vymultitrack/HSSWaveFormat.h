@@ -1,5 +1,6 @@
 // The wave format record exchanged between the sound system and its
-// decoders: 40 bytes, little-endian, no padding.
+// decoders: 40 bytes, little-endian. Every field sits at its natural
+// alignment, so the layout needs no packing.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +14,6 @@ inline constexpr std::uint32_t kSampleFormatFloat32 = 0x10020;
 // Seek capability code that the plug-in's decoders report.
 inline constexpr std::uint32_t kSeekCapabilitySampleExact = 2;
 
-#pragma pack(push, 4)
 struct HSSWaveFormat {
     std::uint32_t sampleRate;    // Hz
     std::uint32_t channelCount;
@@ -23,8 +23,8 @@ struct HSSWaveFormat {
     std::uint32_t totalMilliseconds;
     std::uint32_t reserved[3];   // zero
 };
-#pragma pack(pop)
 
 static_assert(sizeof(HSSWaveFormat) == 40, "the wave format record is 40 bytes");
 static_assert(offsetof(HSSWaveFormat, totalSamples) == 16);
 static_assert(offsetof(HSSWaveFormat, totalMilliseconds) == 24);
+static_assert(offsetof(HSSWaveFormat, reserved) == 28);

@@ -17,10 +17,21 @@ public:
         : HSSModuleBase(provider, information)
     {
     }
-    // Not available yet: answers E_NOTIMPL and stores null in `out`.
-    HRESULT VY_STDCALL OpenMediaInstance(const char16_t* name, IHSSWaveDecoder** out) override;
-    // A new, unopened decoder, or null.
+    // Creates a decoder and opens the track list `url` with it. S_OK with
+    // the decoder (one reference for the caller) in `out`; otherwise null in
+    // `out` and: the storage provider's own negative code when it cannot
+    // open `url` at all; E_FAIL when no decoder could be made, or `url`
+    // exists but is no playable track list; E_INVALIDARG for a null `out`.
+    // Never throws.
+    HRESULT VY_STDCALL OpenMediaInstance(const char16_t* url, IHSSWaveDecoder** out) override;
+    // A new, unopened decoder, or null (this base makes none).
     [[nodiscard]] virtual MultiTrackDecoder* CreateDecoder(const char16_t* url);
+
+private:
+    // Opens `decoder` on `url` and marks it opened; false when it fails.
+    static bool OpenDecoder(MultiTrackDecoder* decoder, const char16_t* url);
+    // When the first open failed: the provider's code for `url`, or E_FAIL.
+    HRESULT RetryAfterFailedOpen(MultiTrackDecoder* decoder, const char16_t* url);
 };
 
 class MultiTrackModule : public BasicHSSModule<MultiTrackDecoder> {
@@ -30,6 +41,10 @@ public:
     MultiTrackModule(HSSStorageProvider* provider, bool sixteenBit);
 
     [[nodiscard]] bool Use16BitOutput() const { return use16BitOutput; }
+    // A new MultiTrackDecoder16bitImpl when the module delivers 16-bit
+    // samples, else a MultiTrackDecoderBaseImpl; with the module's storage
+    // provider and the script side's callback interface when it is linked.
+    [[nodiscard]] MultiTrackDecoder* CreateDecoder(const char16_t* url) override;
 
 private:
     bool use16BitOutput;

@@ -5,6 +5,7 @@
 #include "PluginStateGuard.h"
 
 #include <decoders/BuiltinModules.h>
+#include <decoders/Over8chSupportOpusDecoder.h>
 #include <sound/QueryGainInterface.h>
 
 #include <host/MemoryStorageProvider.h>
@@ -55,8 +56,63 @@ protected:
         return OpenBuiltinDecoder(kind, name.c_str());
     }
 
+    // Opens `bytes` as `name` with an Opus decoder that takes `path`, as the
+    // Opus module would; null when the decoder cannot open them.
+    IHSSWaveDecoder* OpenOpus(OpusDecodingPath path, const std::u16string& name, const std::vector<std::uint8_t>& bytes,
+                              host::StreamFaults faults = {})
+    {
+        provider->Add(name, bytes, faults);
+        IStream* stream = nullptr;
+        if (FAILED(provider->OpenStreamForRead(name.c_str(), &stream)))
+            return nullptr;
+        auto* decoder = new Over8chSupportOpusDecoder(path);
+        const bool opened = decoder->AttachStream(stream, name.c_str());
+        stream->Release();
+        if (opened)
+            return decoder;
+        decoder->Release();
+        return nullptr;
+    }
+
     host::MemoryStorageProvider* provider = nullptr;
 };
+
+// Pages of 100 ms, so that a file has several pages to lose or damage.
+inline testaudio::OpusOptions ShortPages()
+{
+    testaudio::OpusOptions options;
+    options.maxPageDuration = 4800;
+    return options;
+}
+
+// An Opus file of DistinctTones, with the LFE channel's tone lowered so that
+// it survives coding; `specOut` (may be null) receives the tones.
+inline std::vector<std::uint8_t> TonesFile(std::uint32_t channels, std::uint64_t frames,
+                                           testaudio::SignalSpec* specOut = nullptr,
+                                           const testaudio::OpusOptions& options = ShortPages())
+{
+    testaudio::SignalSpec spec = testaudio::DistinctTones(channels, frames);
+    for (std::uint32_t c = 0; c < channels; ++c)
+        if (testaudio::IsOpusLfeChannel(c, channels, testaudio::OpusMappingFamily(channels, options.mappingFamily)))
+            spec.channels[c].frequency = 60.0; // the LFE stream keeps only low frequencies
+    if (specOut)
+        *specOut = spec;
+    return testaudio::EncodeOpus(testaudio::Synthesize(spec), channels, 48000, options);
+}
+
+// Quiet noise on every one of `channels` channels with loud one-sample clicks
+// at known frames.
+inline testaudio::SignalSpec ClickSpec(std::uint64_t frames, const std::vector<std::uint64_t>& clickFrames,
+                                       std::uint32_t channels = 1)
+{
+    testaudio::SignalSpec spec;
+    spec.frames = frames;
+    for (std::uint32_t c = 0; c < channels; ++c)
+        spec.channels.push_back({testaudio::Waveform::Noise, 0.0, 0.01f, 7 + c});
+    for (std::uint64_t f : clickFrames)
+        spec.clicks.push_back({f, 0.9f});
+    return spec;
+}
 
 struct Decoded {
     std::vector<float> samples; // interleaved

@@ -7,41 +7,6 @@
 using testaudio::EncodeOpus;
 using testaudio::Synthesize;
 
-namespace {
-
-// Pages of 100 ms, so that a file has several pages to lose or damage.
-testaudio::OpusOptions ShortPages()
-{
-    testaudio::OpusOptions options;
-    options.maxPageDuration = 4800;
-    return options;
-}
-
-std::vector<std::uint8_t> TonesFile(std::uint32_t channels, std::uint64_t frames, testaudio::SignalSpec* specOut = nullptr,
-                                    const testaudio::OpusOptions& options = ShortPages())
-{
-    testaudio::SignalSpec spec = testaudio::DistinctTones(channels, frames);
-    for (std::uint32_t c = 0; c < channels; ++c)
-        if (testaudio::IsOpusLfeChannel(c, channels, testaudio::OpusMappingFamily(channels, options.mappingFamily)))
-            spec.channels[c].frequency = 60.0; // the LFE stream keeps only low frequencies
-    if (specOut)
-        *specOut = spec;
-    return EncodeOpus(Synthesize(spec), channels, 48000, options);
-}
-
-// Quiet noise with loud one-sample clicks at known frames.
-testaudio::SignalSpec ClickSpec(std::uint64_t frames, const std::vector<std::uint64_t>& clickFrames)
-{
-    testaudio::SignalSpec spec;
-    spec.frames = frames;
-    spec.channels = {{testaudio::Waveform::Noise, 0.0, 0.01f, 7}};
-    for (std::uint64_t f : clickFrames)
-        spec.clicks.push_back({f, 0.9f});
-    return spec;
-}
-
-} // namespace
-
 using OpusDecoderTest = BuiltinDecoderTest;
 
 TEST_F(OpusDecoderTest, DeliversEveryChannelInOrderWithTheRightFormat)

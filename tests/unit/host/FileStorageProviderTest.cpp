@@ -29,6 +29,7 @@ protected:
     // land in `bytes`. Checks that a failure stores null.
     HRESULT Open(const char16_t* name, std::vector<std::uint8_t>* bytes = nullptr)
     {
+        // Not null, so that a failure has to clear it.
         IStream* stream = reinterpret_cast<IStream*>(this);
         const HRESULT result = provider_->OpenStreamForRead(name, &stream);
         if (FAILED(result)) {
@@ -49,9 +50,9 @@ protected:
 
 TEST_F(FileStorageProviderTest, ServesTheExactBytesWhicheverSeparatorTheNameUses)
 {
-    for (const char16_t* name : {u"music/theme.ogg", u"music\\theme.ogg", u"music>theme.ogg",
-                                 u"\\music\\theme.ogg", u"//music//./theme.ogg",
-                                 u"music/../music/theme.ogg"}) {
+    for (const char16_t* name :
+         {u"music/theme.ogg", u"music\\theme.ogg", u"music>theme.ogg", u"\\music\\theme.ogg",
+          u"//music//./theme.ogg", u"music/../music/theme.ogg"}) {
         std::vector<std::uint8_t> bytes;
         ASSERT_EQ(Open(name, &bytes), S_OK) << vytext::ToUtf8(name);
         EXPECT_EQ(bytes, theme_);
@@ -88,15 +89,13 @@ TEST_F(FileStorageProviderTest, RefusesNamesThatLeaveTheRoot)
 {
     for (const char16_t* name : {u"../outside.bin", u"..\\outside.bin", u"\\..\\outside.bin",
                                  u"music/../../outside.bin", u"music>..>..>outside.bin", u".."})
-        EXPECT_EQ(Open(name), E_INVALIDARG)
-            << vytext::ToUtf8(name);
+        EXPECT_EQ(Open(name), E_INVALIDARG) << vytext::ToUtf8(name);
 }
 
 TEST_F(FileStorageProviderTest, RefusesNullEmptyAndFilelessNames)
 {
     for (const char16_t* name : {u"", u"/", u"\\>/", u".", u"music/.."})
-        EXPECT_EQ(Open(name), E_INVALIDARG)
-            << vytext::ToUtf8(name);
+        EXPECT_EQ(Open(name), E_INVALIDARG) << vytext::ToUtf8(name);
     EXPECT_EQ(Open(nullptr), E_INVALIDARG);
     EXPECT_EQ(provider_->OpenStreamForRead(u"music/theme.ogg", nullptr), E_INVALIDARG);
 }

@@ -19,6 +19,7 @@ protected:
     // What Open answers for `path`; checks that a failure stores null.
     HRESULT OpenResult(const std::filesystem::path& path)
     {
+        // Not null, so that a failure has to clear it.
         IStream* stream = reinterpret_cast<IStream*>(&folder_);
         const HRESULT result = host::FileStream::Open(path, &stream);
         const Owned<IStream> owned(SUCCEEDED(result) ? stream : nullptr);
@@ -85,7 +86,8 @@ TEST_F(FileStreamOpen, ReachesPastFourGibibytesWith64BitOffsets)
     ASSERT_EQ(read, 8u);
     EXPECT_EQ(std::memcmp(marker, "MARKER!!", 8), 0);
 
-    ASSERT_EQ(stream->Seek(static_cast<std::int64_t>(kMarkerAt) - 1, STREAM_SEEK_SET, nullptr), S_OK);
+    ASSERT_EQ(stream->Seek(static_cast<std::int64_t>(kMarkerAt) - 1, STREAM_SEEK_SET, nullptr),
+              S_OK);
     EXPECT_EQ(stream->Read(marker, 2, &read), S_OK);
     EXPECT_EQ(marker[0], '\0');
     EXPECT_EQ(marker[1], 'M');

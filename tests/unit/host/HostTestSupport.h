@@ -25,8 +25,7 @@ struct ReleaseReference {
     }
 };
 
-template <typename T>
-using Owned = std::unique_ptr<T, ReleaseReference>;
+template <typename T> using Owned = std::unique_ptr<T, ReleaseReference>;
 
 // `size` bytes that differ from their neighbours and do not repeat every 256.
 inline std::vector<std::uint8_t> Pattern(std::size_t size)
@@ -40,7 +39,8 @@ inline std::vector<std::uint8_t> Pattern(std::size_t size)
 inline void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
 {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(file.good()) << path;
 }
 

@@ -18,6 +18,7 @@ protected:
     // checks that a failure stores null.
     Owned<IStream> Open(const char16_t* name, HRESULT& result)
     {
+        // Not null, so that a failure has to clear it.
         IStream* stream = reinterpret_cast<IStream*>(this);
         result = provider_->OpenStreamForRead(name, &stream);
         if (FAILED(result)) {
@@ -58,9 +59,15 @@ TEST_F(MemoryStorageProviderTest, CountsRequestsAndTheStreamsItServed)
 {
     HRESULT result = S_OK;
     EXPECT_EQ(provider_->OpenRequests(), 0u);
-    { const Owned<IStream> served = Open(u"music/theme.ogg", result); }
-    { const Owned<IStream> served = Open(u"music/theme.ogg", result); }
-    { const Owned<IStream> missing = Open(u"missing", result); }
+    {
+        const Owned<IStream> served = Open(u"music/theme.ogg", result);
+    }
+    {
+        const Owned<IStream> served = Open(u"music/theme.ogg", result);
+    }
+    {
+        const Owned<IStream> missing = Open(u"missing", result);
+    }
     EXPECT_EQ(provider_->OpenRequests(), 3u);
     EXPECT_EQ(provider_->StreamsServed(), 2u);
 }

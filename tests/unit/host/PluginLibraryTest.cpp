@@ -59,13 +59,14 @@ TEST(PluginLibrary, TellsWhatElseStoppedTheLoad)
     ExpectNothingHeld(library);
 }
 
-TEST(PluginLibrary, MovingCarriesTheOutcomeAndEmptiesTheSource)
+TEST(PluginLibrary, MovingCarriesTheOutcome)
 {
     host::PluginLibrary failed;
     EXPECT_FALSE(failed.Load("does-not-exist.so"));
     host::PluginLibrary moved(std::move(failed));
     EXPECT_TRUE(Mentions(moved.Error(), "does-not-exist.so"));
     ExpectNothingHeld(moved);
+    ExpectNothingHeld(failed);
     host::PluginLibrary assigned;
     assigned = std::move(moved);
     EXPECT_TRUE(Mentions(assigned.Error(), "does-not-exist.so"));

@@ -22,12 +22,14 @@ using hosttest::Owned;
 struct StreamKind {
     const char* name;
     // A stream over `bytes`, keeping any file it needs in `folder`.
-    Owned<IStream> (*make)(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& folder);
+    Owned<IStream> (*make)(const std::vector<std::uint8_t>& bytes,
+                           const std::filesystem::path& folder);
 
     friend void PrintTo(const StreamKind& kind, std::ostream* out) { *out << kind.name; }
 };
 
-Owned<IStream> MakeFileStream(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& folder)
+Owned<IStream> MakeFileStream(const std::vector<std::uint8_t>& bytes,
+                              const std::filesystem::path& folder)
 {
     const std::filesystem::path path = folder / "stream.bin";
     hosttest::WriteFile(path, bytes);
@@ -36,7 +38,8 @@ Owned<IStream> MakeFileStream(const std::vector<std::uint8_t>& bytes, const std:
     return Owned<IStream>(stream);
 }
 
-Owned<IStream> MakeMemoryStream(const std::vector<std::uint8_t>& bytes, const std::filesystem::path&)
+Owned<IStream> MakeMemoryStream(const std::vector<std::uint8_t>& bytes,
+                                const std::filesystem::path&)
 {
     return Owned<IStream>(host::MemoryStream::Create(bytes));
 }
@@ -135,7 +138,8 @@ TEST_P(ReadOnlyStreamTest, SeekingBeforeTheStartFailsAndKeepsThePosition)
     EXPECT_EQ(position, 777u) << "a failed seek stored a position";
     EXPECT_EQ(NextByte(), bytes_[50]);
 
-    ASSERT_EQ(stream_->Seek(-51, STREAM_SEEK_CUR, &position), S_OK) << "the start itself is allowed";
+    ASSERT_EQ(stream_->Seek(-51, STREAM_SEEK_CUR, &position), S_OK)
+        << "the start itself is allowed";
     EXPECT_EQ(position, 0u);
 }
 
