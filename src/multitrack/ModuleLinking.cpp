@@ -1,4 +1,4 @@
-// Decoder module linking (Part 4.4): the registry's map from upper-cased
+// Decoder module linking: the registry's map from upper-cased
 // library name and lower-cased extension to module, the linking of module
 // libraries through the platform's dynamic loading, and the lookup by file
 // extension.

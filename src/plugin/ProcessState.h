@@ -16,11 +16,18 @@
 
 class QueryGainInterface;
 class MultiTrackCallbackIntf;
+class HostFunctionExporter;
 
 // The Opus and Vorbis decoders are part of the plug-in (fixed at build time).
 inline constexpr bool BuiltinDecoders = true;
 
 struct ProcessState {
+    // The host engine's function exporter, stored by V2Link; not counted.
+    HostFunctionExporter* exporter = nullptr;
+    // Outstanding references on the plug-in's script objects, and their
+    // number when linking finished.
+    std::int32_t dispatchRefCount = 0;
+    std::int32_t refCountAtLink = 0;
     // The host's storage provider, one reference held while set.
     HSSStorageProvider* storageProvider = nullptr;
     // The built-in decoder modules, one reference each while set.

@@ -1,4 +1,4 @@
-// Decoder module linking (Part 4.4) against real module images: the test
+// Decoder module linking against real module images: the test
 // images of tests/support (see TestDecoderModule.cpp) and the WAV module.
 // Each test links into a registry of its own with a recording logger; the
 // process-wide registry is not touched.
