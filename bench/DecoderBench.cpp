@@ -26,10 +26,10 @@ constexpr std::uint32_t kBlockFrames = 4096;
 const std::vector<std::uint8_t>& SixtySecondsOfStereo()
 {
     static const std::vector<std::uint8_t> bytes = [] {
-        testaudio::SignalSpec spec;
-        spec.frames = 60ull * 48000;
-        spec.channels = {{testaudio::Waveform::Noise, 0, 0.2f, 1}, {testaudio::Waveform::Sine, 330.0, 0.3f, 1}};
-        return testaudio::EncodeOpus(testaudio::Synthesize(spec), 2, 48000);
+        testaudio::SignalSpec shape;
+        shape.frames = 60ull * 48000;
+        shape.channels = {{testaudio::Waveform::Noise, 0, 0.2f, 1}, {testaudio::Waveform::Sine, 330.0, 0.3f, 1}};
+        return testaudio::EncodeOpus(testaudio::Synthesize(shape), 2, 48000);
     }();
     return bytes;
 }

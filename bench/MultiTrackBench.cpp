@@ -31,11 +31,11 @@ const std::vector<std::vector<std::uint8_t>>& Stems()
     static const std::vector<std::vector<std::uint8_t>> stems = [] {
         std::vector<std::vector<std::uint8_t>> out;
         for (int s = 0; s < kStems; ++s) {
-            testaudio::SignalSpec spec;
-            spec.frames = 60ull * 48000;
-            spec.channels = {{testaudio::Waveform::Noise, 0, 0.1f, static_cast<std::uint32_t>(s + 1)},
+            testaudio::SignalSpec shape;
+            shape.frames = 60ull * 48000;
+            shape.channels = {{testaudio::Waveform::Noise, 0, 0.1f, static_cast<std::uint32_t>(s + 1)},
                              {testaudio::Waveform::Sine, 110.0 * (s + 1), 0.2f, 1}};
-            out.push_back(testaudio::EncodeOpus(testaudio::Synthesize(spec), 2, 48000));
+            out.push_back(testaudio::EncodeOpus(testaudio::Synthesize(shape), 2, 48000));
         }
         return out;
     }();

@@ -26,14 +26,14 @@ constexpr std::uint32_t kBlockFrames = 4096;
 const std::vector<std::uint8_t>& TwentySecondsOfEightChannels()
 {
     static const std::vector<std::uint8_t> bytes = [] {
-        testaudio::SignalSpec spec = testaudio::DistinctTones(kChannels, 20ull * 48000);
+        testaudio::SignalSpec shape = testaudio::DistinctTones(kChannels, 20ull * 48000);
         // Music-like density: noise under every other channel's tone.
         for (std::uint32_t c = 1; c < kChannels; c += 2)
-            spec.channels[c] = {testaudio::Waveform::Noise, 0.0, 0.2f, c};
-        spec.channels[kChannels - 1].frequency = 60.0; // the LFE channel
+            shape.channels[c] = {testaudio::Waveform::Noise, 0.0, 0.2f, c};
+        shape.channels[kChannels - 1].frequency = 60.0; // the LFE channel
         testaudio::OpusOptions options;
         options.mappingFamily = 1;
-        return testaudio::EncodeOpus(testaudio::Synthesize(spec), kChannels, 48000, options);
+        return testaudio::EncodeOpus(testaudio::Synthesize(shape), kChannels, 48000, options);
     }();
     return bytes;
 }

@@ -231,7 +231,7 @@ public:
         PacketIn(identification);
         PacketIn(comments);
         PacketIn(codebooks);
-        // The audio starts on a fresh page, as the Vorbis I spec requires.
+        // The audio starts on a fresh page, as Vorbis I requires.
         ogg_page page;
         while (ogg_stream_flush(&stream_, &page) != 0) {
             Append(page);
@@ -307,34 +307,34 @@ private:
 
 } // namespace
 
-std::vector<float> Synthesize(const SignalSpec& spec)
+std::vector<float> Synthesize(const SignalSpec& shape)
 {
-    if (spec.sampleRate == 0) {
+    if (shape.sampleRate == 0) {
         Fail("sampleRate must be positive");
     }
-    const std::size_t channels = spec.channels.size();
-    for (const ChannelSignal& signal : spec.channels) {
+    const std::size_t channels = shape.channels.size();
+    for (const ChannelSignal& signal : shape.channels) {
         if (!std::isfinite(signal.frequency) || !std::isfinite(signal.amplitude)) {
             Fail("channel frequency and amplitude must be finite");
         }
     }
-    for (const Click& click : spec.clicks) {
-        if (click.frame >= spec.frames) {
+    for (const Click& click : shape.clicks) {
+        if (click.frame >= shape.frames) {
             Fail("click at frame " + std::to_string(click.frame) + " is not below " +
-                 std::to_string(spec.frames) + " frames");
+                 std::to_string(shape.frames) + " frames");
         }
         if (!std::isfinite(click.amplitude)) {
             Fail("click amplitude must be finite");
         }
     }
-    std::vector<float> samples(SampleCount(spec.frames, channels), 0.0f);
-    const double rate = spec.sampleRate;
+    std::vector<float> samples(SampleCount(shape.frames, channels), 0.0f);
+    const double rate = shape.sampleRate;
     for (std::size_t c = 0; c < channels; ++c) {
-        const ChannelSignal& signal = spec.channels[c];
+        const ChannelSignal& signal = shape.channels[c];
         const double amplitude = signal.amplitude;
         switch (signal.waveform) {
         case Waveform::Sine:
-            for (std::uint64_t n = 0; n < spec.frames; ++n) {
+            for (std::uint64_t n = 0; n < shape.frames; ++n) {
                 // fmod keeps the phase argument small, so long signals stay exact.
                 const double cycles =
                     std::fmod(signal.frequency * static_cast<double>(n), rate) / rate;
@@ -343,13 +343,13 @@ std::vector<float> Synthesize(const SignalSpec& spec)
             }
             break;
         case Waveform::Dc:
-            for (std::uint64_t n = 0; n < spec.frames; ++n) {
+            for (std::uint64_t n = 0; n < shape.frames; ++n) {
                 samples[n * channels + c] = signal.amplitude;
             }
             break;
         case Waveform::Noise: {
             Xorshift32 random(signal.seed);
-            for (std::uint64_t n = 0; n < spec.frames; ++n) {
+            for (std::uint64_t n = 0; n < shape.frames; ++n) {
                 samples[n * channels + c] = static_cast<float>(amplitude * random.NextSigned());
             }
             break;
@@ -358,7 +358,7 @@ std::vector<float> Synthesize(const SignalSpec& spec)
             break;
         }
     }
-    for (const Click& click : spec.clicks) {
+    for (const Click& click : shape.clicks) {
         for (std::size_t c = 0; c < channels; ++c) {
             samples[click.frame * channels + c] += click.amplitude;
         }
@@ -385,16 +385,16 @@ SignalSpec DistinctTones(std::uint32_t channels, std::uint64_t frames, std::uint
     }
     const double ceiling = DistinctToneCeiling(sampleRate);
     const double step = baseHz * channels <= ceiling ? baseHz : ceiling / channels;
-    SignalSpec spec;
-    spec.sampleRate = sampleRate;
-    spec.frames = frames;
-    spec.channels.resize(channels);
+    SignalSpec shape;
+    shape.sampleRate = sampleRate;
+    shape.frames = frames;
+    shape.channels.resize(channels);
     for (std::uint32_t c = 0; c < channels; ++c) {
-        spec.channels[c].waveform = Waveform::Sine;
-        spec.channels[c].frequency = step * (c + 1);
-        spec.channels[c].amplitude = 0.25f;
+        shape.channels[c].waveform = Waveform::Sine;
+        shape.channels[c].frequency = step * (c + 1);
+        shape.channels[c].amplitude = 0.25f;
     }
-    return spec;
+    return shape;
 }
 
 int OpusMappingFamily(std::uint32_t channels, int requestedFamily)

@@ -37,7 +37,7 @@ struct ChannelSignal {
     float amplitude = 0.5f;
     // For Noise: xorshift32 seeded with this value (0 is replaced by a fixed
     // non-zero constant), uniform in [-amplitude, amplitude). The same seed
-    // gives the same noise whatever the channel, spec or sample rate.
+    // gives the same noise whatever the channel, the rest of the signal or the sample rate.
     std::uint32_t seed = 1;
 };
 
@@ -62,7 +62,7 @@ struct SignalSpec {
 // Throws std::invalid_argument when sampleRate is 0, a frequency, amplitude or
 // click amplitude is not finite, a click's frame is not below `frames`, or the
 // size would overflow.
-[[nodiscard]] std::vector<float> Synthesize(const SignalSpec& spec);
+[[nodiscard]] std::vector<float> Synthesize(const SignalSpec& shape);
 
 // The highest tone frequency DistinctTones uses at `sampleRate`:
 // min(8000 Hz, 0.4 * sampleRate). 8 kHz stays inside the passband of Opus at
@@ -73,7 +73,7 @@ struct SignalSpec {
 // has frequency step * (c + 1), with step = baseHz when baseHz * channels fits
 // under DistinctToneCeiling(sampleRate), else step = ceiling / channels (for
 // example 255 channels at 48 kHz get 31.37 Hz, 62.75 Hz, ... 8000 Hz). Read
-// each channel's frequency from the returned spec's channels[c].frequency.
+// each channel's frequency from the returned SignalSpec's channels[c].frequency.
 // Throws std::invalid_argument when channels is 0, sampleRate is 0, or baseHz
 // is not finite and positive.
 //

@@ -14,11 +14,11 @@ constexpr std::uint64_t kFrames = 3 * kRate;
 
 testaudio::SignalSpec Stereo(testaudio::ChannelSignal left, testaudio::ChannelSignal right)
 {
-    testaudio::SignalSpec spec;
-    spec.sampleRate = kRate;
-    spec.frames = kFrames;
-    spec.channels = {left, right};
-    return spec;
+    testaudio::SignalSpec shape;
+    shape.sampleRate = kRate;
+    shape.frames = kFrames;
+    shape.channels = {left, right};
+    return shape;
 }
 
 bool Write(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)

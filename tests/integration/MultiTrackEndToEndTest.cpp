@@ -22,11 +22,11 @@ constexpr std::uint64_t kFrames = 48000;
 
 using Samples = std::vector<float>;
 
-testaudio::SignalSpec Spec(std::uint32_t channels, std::uint32_t seed)
+testaudio::SignalSpec Shape(std::uint32_t channels, std::uint32_t seed)
 {
-    testaudio::SignalSpec spec = testaudio::DistinctTones(channels, kFrames, kRate, 150.0 + seed);
-    spec.clicks = {{1000 + seed * 7, 0.5f}};
-    return spec;
+    testaudio::SignalSpec shape = testaudio::DistinctTones(channels, kFrames, kRate, 150.0 + seed);
+    shape.clicks = {{1000 + seed * 7, 0.5f}};
+    return shape;
 }
 
 // Frames [start, start + count) of an Ogg Opus file, decoded with opusfile
@@ -160,9 +160,9 @@ const std::string kWavModule = VY_WAV_MODULE_PATH;
 TEST(MultiTrackEndToEnd, AFileListMixesOpusVorbisAndModuleSourcesAndSeeks)
 {
     PluginHost& host = PluginHost::Get();
-    const auto drums = testaudio::EncodeOpus(testaudio::Synthesize(Spec(2, 1)), 2, kRate);
-    const auto pads = testaudio::EncodeVorbis(testaudio::Synthesize(Spec(2, 2)), 2, kRate);
-    const Samples keys = testaudio::Synthesize(Spec(2, 3));
+    const auto drums = testaudio::EncodeOpus(testaudio::Synthesize(Shape(2, 1)), 2, kRate);
+    const auto pads = testaudio::EncodeVorbis(testaudio::Synthesize(Shape(2, 2)), 2, kRate);
+    const Samples keys = testaudio::Synthesize(Shape(2, 3));
     host.WriteFile("mtrk/drums.opus", drums);
     host.WriteFile("mtrk/pads.ogg", pads);
     host.WriteFile("mtrk/keys.wav", host::WriteWavFloat(keys, 2, kRate));
@@ -218,8 +218,8 @@ TEST(MultiTrackEndToEnd, SixteenBitSourcesMixWithExactScaling)
 TEST(MultiTrackEndToEnd, AnInlineListNamesItsSourcesInItsFileName)
 {
     PluginHost& host = PluginHost::Get();
-    const auto one = testaudio::EncodeOpus(testaudio::Synthesize(Spec(2, 4)), 2, kRate);
-    const auto two = testaudio::EncodeOpus(testaudio::Synthesize(Spec(2, 5)), 2, kRate);
+    const auto one = testaudio::EncodeOpus(testaudio::Synthesize(Shape(2, 4)), 2, kRate);
+    const auto two = testaudio::EncodeOpus(testaudio::Synthesize(Shape(2, 5)), 2, kRate);
     host.WriteFile("inline/one.opus", one);
     host.WriteFile("inline/two.opus", two);
     Samples mix(kFrames * 2, 0.0f);
@@ -234,7 +234,7 @@ TEST(MultiTrackEndToEnd, MultiChannelListsGatherTrackChannelsFromOneSource)
     for (std::uint32_t channels : {6u, 12u}) {
         SCOPED_TRACE(channels);
         const std::string dir = "mchx" + std::to_string(channels) + "/";
-        const auto source = testaudio::EncodeOpus(testaudio::Synthesize(Spec(channels, channels)), channels, kRate);
+        const auto source = testaudio::EncodeOpus(testaudio::Synthesize(Shape(channels, channels)), channels, kRate);
         host.WriteFile(dir + "stems.opus", source);
         const std::uint32_t a = channels - 2;
         const std::uint32_t b = channels - 3;
@@ -271,7 +271,7 @@ TEST(MultiTrackEndToEnd, UnplayableListsGiveTheProvidersCodeOrFail)
     host.WriteText("bad/nomodule.mtrk", "x\tbad/x.wav\tno-such-module.so\n");
     EXPECT_EQ(host.Module()->OpenMediaInstance(u"bad/nomodule.mtrk", &decoder), E_FAIL);
     host.WriteText("bad/outside.mchx", "channel\t2\nsource\tx.opus\ntrack\tt\t7\t9\n");
-    host.WriteFile("bad/x.opus", testaudio::EncodeOpus(testaudio::Synthesize(Spec(2, 9)), 2, kRate));
+    host.WriteFile("bad/x.opus", testaudio::EncodeOpus(testaudio::Synthesize(Shape(2, 9)), 2, kRate));
     EXPECT_EQ(host.Module()->OpenMediaInstance(u"bad/outside.mchx", &decoder), E_FAIL);
     EXPECT_EQ(host.Module()->OpenMediaInstance(u"bad/x.opus", &decoder), E_FAIL) << "not a track list";
     EXPECT_EQ(decoder, nullptr);

@@ -91,13 +91,13 @@ inline std::vector<std::uint8_t> TonesFile(std::uint32_t channels, std::uint64_t
                                            testaudio::SignalSpec* specOut = nullptr,
                                            const testaudio::OpusOptions& options = ShortPages())
 {
-    testaudio::SignalSpec spec = testaudio::DistinctTones(channels, frames);
+    testaudio::SignalSpec shape = testaudio::DistinctTones(channels, frames);
     for (std::uint32_t c = 0; c < channels; ++c)
         if (testaudio::IsOpusLfeChannel(c, channels, testaudio::OpusMappingFamily(channels, options.mappingFamily)))
-            spec.channels[c].frequency = 60.0; // the LFE stream keeps only low frequencies
+            shape.channels[c].frequency = 60.0; // the LFE stream keeps only low frequencies
     if (specOut)
-        *specOut = spec;
-    return testaudio::EncodeOpus(testaudio::Synthesize(spec), channels, 48000, options);
+        *specOut = shape;
+    return testaudio::EncodeOpus(testaudio::Synthesize(shape), channels, 48000, options);
 }
 
 // Quiet noise on every one of `channels` channels with loud one-sample clicks
@@ -105,13 +105,13 @@ inline std::vector<std::uint8_t> TonesFile(std::uint32_t channels, std::uint64_t
 inline testaudio::SignalSpec ClickSpec(std::uint64_t frames, const std::vector<std::uint64_t>& clickFrames,
                                        std::uint32_t channels = 1)
 {
-    testaudio::SignalSpec spec;
-    spec.frames = frames;
+    testaudio::SignalSpec shape;
+    shape.frames = frames;
     for (std::uint32_t c = 0; c < channels; ++c)
-        spec.channels.push_back({testaudio::Waveform::Noise, 0.0, 0.01f, 7 + c});
+        shape.channels.push_back({testaudio::Waveform::Noise, 0.0, 0.01f, 7 + c});
     for (std::uint64_t f : clickFrames)
-        spec.clicks.push_back({f, 0.9f});
-    return spec;
+        shape.clicks.push_back({f, 0.9f});
+    return shape;
 }
 
 struct Decoded {
@@ -176,19 +176,19 @@ inline std::size_t PeakFrame(const std::vector<float>& samples, std::uint32_t ch
     return best;
 }
 
-// Each channel's own tone (spec.channels[c].frequency) is at least 20 times
+// Each channel's own tone (shape.channels[c].frequency) is at least 20 times
 // stronger in it than the tone of any other channel: the channels arrive in
 // order, none swapped or mixed.
-inline void ExpectEachChannelCarriesItsOwnTone(const std::vector<float>& samples, const testaudio::SignalSpec& spec,
+inline void ExpectEachChannelCarriesItsOwnTone(const std::vector<float>& samples, const testaudio::SignalSpec& shape,
                                                double sampleRate)
 {
-    const auto channels = static_cast<std::uint32_t>(spec.channels.size());
+    const auto channels = static_cast<std::uint32_t>(shape.channels.size());
     for (std::uint32_t c = 0; c < channels; ++c) {
-        const double own = TonePower(samples, channels, c, spec.channels[c].frequency, sampleRate);
+        const double own = TonePower(samples, channels, c, shape.channels[c].frequency, sampleRate);
         for (std::uint32_t other = 0; other < channels; ++other) {
             if (other == c)
                 continue;
-            EXPECT_GT(own, 20 * TonePower(samples, channels, c, spec.channels[other].frequency, sampleRate))
+            EXPECT_GT(own, 20 * TonePower(samples, channels, c, shape.channels[other].frequency, sampleRate))
                 << "channel " << c << " carries the tone of channel " << other;
         }
     }

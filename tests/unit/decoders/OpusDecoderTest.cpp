@@ -13,8 +13,8 @@ TEST_F(OpusDecoderTest, DeliversEveryChannelInOrderWithTheRightFormat)
 {
     for (std::uint32_t channels : {1u, 2u, 8u}) {
         SCOPED_TRACE(channels);
-        testaudio::SignalSpec spec;
-        IHSSWaveDecoder* decoder = Open(BuiltinDecoderKind::Opus, u"tones.opus", TonesFile(channels, 48000, &spec));
+        testaudio::SignalSpec shape;
+        IHSSWaveDecoder* decoder = Open(BuiltinDecoderKind::Opus, u"tones.opus", TonesFile(channels, 48000, &shape));
         ASSERT_NE(decoder, nullptr);
         HSSWaveFormat format{};
         ASSERT_EQ(decoder->GetFormat(&format), S_OK);
@@ -28,7 +28,7 @@ TEST_F(OpusDecoderTest, DeliversEveryChannelInOrderWithTheRightFormat)
 
         const Decoded decoded = DecodeAll(decoder, channels);
         ASSERT_EQ(decoded.samples.size(), 48000u * channels);
-        ExpectEachChannelCarriesItsOwnTone(decoded.samples, spec, 48000);
+        ExpectEachChannelCarriesItsOwnTone(decoded.samples, shape, 48000);
         decoder->Release();
     }
 }

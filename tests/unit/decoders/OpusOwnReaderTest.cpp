@@ -21,15 +21,15 @@ constexpr float kCanary = 12345.0f;
 // hardly: cheap enough for 255 channels (a swapped or misplaced channel
 // lacks its own tone).
 void ExpectChannelsCarryTheirToneNotTheirNeighbours(const std::vector<float>& samples,
-                                                    const testaudio::SignalSpec& spec)
+                                                    const testaudio::SignalSpec& shape)
 {
-    const auto channels = static_cast<std::uint32_t>(spec.channels.size());
+    const auto channels = static_cast<std::uint32_t>(shape.channels.size());
     for (std::uint32_t c = 0; c < channels; ++c) {
-        const double own = TonePower(samples, channels, c, spec.channels[c].frequency, 48000);
+        const double own = TonePower(samples, channels, c, shape.channels[c].frequency, 48000);
         EXPECT_GT(own, 0.004) << "channel " << c << " lost its tone (0.0156 when whole)";
         for (std::uint32_t other : {c - 1, c + 1}) {
             if (other < channels) {
-                EXPECT_GT(own, 20 * TonePower(samples, channels, c, spec.channels[other].frequency, 48000))
+                EXPECT_GT(own, 20 * TonePower(samples, channels, c, shape.channels[other].frequency, 48000))
                     << "channel " << c << " carries the tone of channel " << other;
             }
         }
@@ -123,8 +123,8 @@ TEST_F(OpusOwnReaderTest, SourcesBeyondEightChannelsDeliverEveryChannelInOrder)
     };
     for (const Case& c : {Case{12, 48000, 1000}, Case{255, 9600, 200}}) {
         SCOPED_TRACE(c.channels);
-        testaudio::SignalSpec spec;
-        IHSSWaveDecoder* decoder = Open(BuiltinDecoderKind::Opus, u"many.opus", TonesFile(c.channels, c.frames, &spec));
+        testaudio::SignalSpec shape;
+        IHSSWaveDecoder* decoder = Open(BuiltinDecoderKind::Opus, u"many.opus", TonesFile(c.channels, c.frames, &shape));
         ASSERT_NE(decoder, nullptr) << "the module did not open a family-255 stream";
         const HSSWaveFormat format = FormatOf(decoder);
         EXPECT_EQ(format.sampleRate, 48000u);
@@ -138,9 +138,9 @@ TEST_F(OpusOwnReaderTest, SourcesBeyondEightChannelsDeliverEveryChannelInOrder)
         ASSERT_EQ(decoded.samples.size(), c.frames * c.channels);
         EXPECT_EQ(decoded.lastStatus, 0u);
         if (c.channels <= 16)
-            ExpectEachChannelCarriesItsOwnTone(decoded.samples, spec, 48000);
+            ExpectEachChannelCarriesItsOwnTone(decoded.samples, shape, 48000);
         else
-            ExpectChannelsCarryTheirToneNotTheirNeighbours(decoded.samples, spec);
+            ExpectChannelsCarryTheirToneNotTheirNeighbours(decoded.samples, shape);
         decoder->Release();
     }
 }

@@ -10,12 +10,12 @@ namespace {
 std::vector<std::uint8_t> NoiseFile(std::uint32_t channels, std::uint32_t rate, std::uint64_t frames,
                                     const testaudio::VorbisOptions& options = {})
 {
-    testaudio::SignalSpec spec;
-    spec.sampleRate = rate;
-    spec.frames = frames;
+    testaudio::SignalSpec shape;
+    shape.sampleRate = rate;
+    shape.frames = frames;
     for (std::uint32_t c = 0; c < channels; ++c)
-        spec.channels.push_back({testaudio::Waveform::Noise, 0.0, 0.3f, 11 + c});
-    return EncodeVorbis(Synthesize(spec), channels, rate, options);
+        shape.channels.push_back({testaudio::Waveform::Noise, 0.0, 0.3f, 11 + c});
+    return EncodeVorbis(Synthesize(shape), channels, rate, options);
 }
 
 } // namespace
@@ -40,14 +40,14 @@ TEST_F(VorbisDecoderTest, ReportsRateChannelsAndLength)
 TEST_F(VorbisDecoderTest, DeliversChannelsInOrderAndEndsWithTheShortBlock)
 {
     const std::uint32_t channels = 6;
-    const testaudio::SignalSpec spec = testaudio::DistinctTones(channels, 22050, 22050);
+    const testaudio::SignalSpec shape = testaudio::DistinctTones(channels, 22050, 22050);
     IHSSWaveDecoder* decoder = Open(BuiltinDecoderKind::Vorbis, u"six.ogg",
-                                    EncodeVorbis(Synthesize(spec), channels, 22050));
+                                    EncodeVorbis(Synthesize(shape), channels, 22050));
     ASSERT_NE(decoder, nullptr);
     const Decoded decoded = DecodeAll(decoder, channels, 4096);
     ASSERT_EQ(decoded.samples.size(), 22050u * channels);
     EXPECT_EQ(decoded.lastStatus, 0u);
-    ExpectEachChannelCarriesItsOwnTone(decoded.samples, spec, 22050);
+    ExpectEachChannelCarriesItsOwnTone(decoded.samples, shape, 22050);
     std::vector<float> buffer(channels * 16);
     std::uint32_t rendered = 5;
     std::uint32_t status = 5;

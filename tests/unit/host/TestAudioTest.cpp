@@ -95,14 +95,14 @@ constexpr std::size_t kNoChannel = static_cast<std::size_t>(-1);
 // Checks that every channel carries its own tone at about `level` (within 15%;
 // 40% for `lfeChannel`, which the encoders code coarsely) and that the tones of
 // the `neighbours` nearest channels on each side (all when 0) are absent from it.
-void ExpectDistinctTones(const std::vector<float>& pcm, const SignalSpec& spec, double level,
+void ExpectDistinctTones(const std::vector<float>& pcm, const SignalSpec& shape, double level,
                          std::size_t neighbours = 0, std::size_t lfeChannel = kNoChannel)
 {
-    const std::size_t channels = spec.channels.size();
+    const std::size_t channels = shape.channels.size();
     ASSERT_EQ(pcm.size() % channels, 0u);
     for (std::size_t c = 0; c < channels; ++c) {
         const double own =
-            ToneAmplitude(pcm, channels, c, spec.channels[c].frequency, spec.sampleRate);
+            ToneAmplitude(pcm, channels, c, shape.channels[c].frequency, shape.sampleRate);
         EXPECT_NEAR(own, level, (c == lfeChannel ? 0.4 : 0.15) * level) << "channel " << c;
         const std::size_t first = neighbours == 0 || c < neighbours ? 0 : c - neighbours;
         const std::size_t last =
@@ -112,7 +112,7 @@ void ExpectDistinctTones(const std::vector<float>& pcm, const SignalSpec& spec, 
                 continue;
             }
             const double leak =
-                ToneAmplitude(pcm, channels, c, spec.channels[other].frequency, spec.sampleRate);
+                ToneAmplitude(pcm, channels, c, shape.channels[other].frequency, shape.sampleRate);
             EXPECT_LT(leak, 0.1 * level) << "tone of channel " << other << " in channel " << c;
         }
     }
@@ -406,25 +406,25 @@ std::uint32_t FirstPageSerial(const Bytes& bytes)
 SignalSpec SilenceWithClick(std::uint32_t channels, std::uint64_t frames, std::uint32_t sampleRate,
                             std::uint64_t clickFrame)
 {
-    SignalSpec spec;
-    spec.sampleRate = sampleRate;
-    spec.frames = frames;
-    spec.channels.assign(channels, ChannelSignal{Waveform::Silence, 0.0, 0.0f, 1});
-    spec.clicks.push_back(Click{clickFrame, 0.9f});
-    return spec;
+    SignalSpec shape;
+    shape.sampleRate = sampleRate;
+    shape.frames = frames;
+    shape.channels.assign(channels, ChannelSignal{Waveform::Silence, 0.0, 0.0f, 1});
+    shape.clicks.push_back(Click{clickFrame, 0.9f});
+    return shape;
 }
 
 // ------------------------------------------------------------ Synthesize
 
 TEST(TestAudioSynthesize, InterleavesSineDcAndSilenceByFormula)
 {
-    SignalSpec spec;
-    spec.sampleRate = 44100;
-    spec.frames = 1000;
-    spec.channels = {ChannelSignal{Waveform::Sine, 1234.5, 0.75f, 1},
+    SignalSpec shape;
+    shape.sampleRate = 44100;
+    shape.frames = 1000;
+    shape.channels = {ChannelSignal{Waveform::Sine, 1234.5, 0.75f, 1},
                      ChannelSignal{Waveform::Dc, 0.0, -0.3f, 1},
                      ChannelSignal{Waveform::Silence, 440.0, 0.5f, 1}};
-    const std::vector<float> pcm = testaudio::Synthesize(spec);
+    const std::vector<float> pcm = testaudio::Synthesize(shape);
     ASSERT_EQ(pcm.size(), 3000u);
     for (std::size_t n = 0; n < 1000; ++n) {
         const double expected =
@@ -438,12 +438,12 @@ TEST(TestAudioSynthesize, InterleavesSineDcAndSilenceByFormula)
 
 TEST(TestAudioSynthesize, NoChannelsOrNoFramesGiveNoSamples)
 {
-    SignalSpec spec;
-    spec.frames = 100;
-    EXPECT_TRUE(testaudio::Synthesize(spec).empty());
-    spec.frames = 0;
-    spec.channels.resize(2);
-    EXPECT_TRUE(testaudio::Synthesize(spec).empty());
+    SignalSpec shape;
+    shape.frames = 100;
+    EXPECT_TRUE(testaudio::Synthesize(shape).empty());
+    shape.frames = 0;
+    shape.channels.resize(2);
+    EXPECT_TRUE(testaudio::Synthesize(shape).empty());
 }
 
 // The reference generator the noise is specified by (xorshift32, 24-bit
@@ -465,13 +465,13 @@ std::vector<float> ReferenceNoise(std::uint32_t seed, float amplitude, std::size
 
 TEST(TestAudioSynthesize, NoiseIsReproducibleBySeedAndUniformInRange)
 {
-    SignalSpec spec;
-    spec.frames = 48000;
-    spec.channels = {
+    SignalSpec shape;
+    shape.frames = 48000;
+    shape.channels = {
         ChannelSignal{Waveform::Noise, 0.0, 0.5f, 7}, ChannelSignal{Waveform::Noise, 0.0, 0.5f, 7},
         ChannelSignal{Waveform::Noise, 0.0, 0.5f, 8}, ChannelSignal{Waveform::Noise, 0.0, 0.5f, 0}};
-    const std::vector<float> pcm = testaudio::Synthesize(spec);
-    EXPECT_EQ(pcm, testaudio::Synthesize(spec));
+    const std::vector<float> pcm = testaudio::Synthesize(shape);
+    EXPECT_EQ(pcm, testaudio::Synthesize(shape));
 
     auto column = [&](std::size_t c) {
         std::vector<float> out;
@@ -517,12 +517,12 @@ TEST(TestAudioSynthesize, NoiseIsReproducibleBySeedAndUniformInRange)
 
 TEST(TestAudioSynthesize, ClickIsAddedOnEveryChannelAtItsFrame)
 {
-    SignalSpec spec;
-    spec.frames = 100;
-    spec.channels = {ChannelSignal{Waveform::Silence, 0.0, 0.0f, 1},
+    SignalSpec shape;
+    shape.frames = 100;
+    shape.channels = {ChannelSignal{Waveform::Silence, 0.0, 0.0f, 1},
                      ChannelSignal{Waveform::Dc, 0.0, 0.25f, 1}};
-    spec.clicks = {Click{0, 0.5f}, Click{42, -0.75f}, Click{99, 1.0f}, Click{42, 0.125f}};
-    const std::vector<float> pcm = testaudio::Synthesize(spec);
+    shape.clicks = {Click{0, 0.5f}, Click{42, -0.75f}, Click{99, 1.0f}, Click{42, 0.125f}};
+    const std::vector<float> pcm = testaudio::Synthesize(shape);
     for (std::size_t n = 0; n < 100; ++n) {
         const float click = n == 0 ? 0.5f : n == 42 ? -0.625f : n == 99 ? 1.0f : 0.0f;
         EXPECT_EQ(pcm[n * 2 + 0], click) << "frame " << n;
@@ -537,40 +537,40 @@ TEST(TestAudioSynthesize, RejectsBadSpecs)
     good.channels = {ChannelSignal{}};
     EXPECT_NO_THROW((void)testaudio::Synthesize(good));
 
-    SignalSpec spec = good;
-    spec.sampleRate = 0;
-    EXPECT_THROW((void)testaudio::Synthesize(spec), std::invalid_argument);
-    spec = good;
-    spec.clicks = {Click{10, 0.5f}}; // one past the end
-    EXPECT_THROW((void)testaudio::Synthesize(spec), std::invalid_argument);
-    spec = good;
-    spec.clicks = {Click{9, std::numeric_limits<float>::infinity()}};
-    EXPECT_THROW((void)testaudio::Synthesize(spec), std::invalid_argument);
-    spec = good;
-    spec.channels[0].frequency = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_THROW((void)testaudio::Synthesize(spec), std::invalid_argument);
-    spec = good;
-    spec.channels[0].amplitude = std::numeric_limits<float>::infinity();
-    EXPECT_THROW((void)testaudio::Synthesize(spec), std::invalid_argument);
-    spec = good;
-    spec.frames = std::numeric_limits<std::uint64_t>::max() / 2;
-    spec.channels.resize(3);
-    EXPECT_THROW((void)testaudio::Synthesize(spec), std::invalid_argument);
+    SignalSpec shape = good;
+    shape.sampleRate = 0;
+    EXPECT_THROW((void)testaudio::Synthesize(shape), std::invalid_argument);
+    shape = good;
+    shape.clicks = {Click{10, 0.5f}}; // one past the end
+    EXPECT_THROW((void)testaudio::Synthesize(shape), std::invalid_argument);
+    shape = good;
+    shape.clicks = {Click{9, std::numeric_limits<float>::infinity()}};
+    EXPECT_THROW((void)testaudio::Synthesize(shape), std::invalid_argument);
+    shape = good;
+    shape.channels[0].frequency = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_THROW((void)testaudio::Synthesize(shape), std::invalid_argument);
+    shape = good;
+    shape.channels[0].amplitude = std::numeric_limits<float>::infinity();
+    EXPECT_THROW((void)testaudio::Synthesize(shape), std::invalid_argument);
+    shape = good;
+    shape.frames = std::numeric_limits<std::uint64_t>::max() / 2;
+    shape.channels.resize(3);
+    EXPECT_THROW((void)testaudio::Synthesize(shape), std::invalid_argument);
 }
 
 // ------------------------------------------------------------ DistinctTones
 
 TEST(TestAudioDistinctTones, UsesMultiplesOfTheBaseWhenTheyFit)
 {
-    const SignalSpec spec = testaudio::DistinctTones(8, 1234, 44100, 150.0);
-    EXPECT_EQ(spec.sampleRate, 44100u);
-    EXPECT_EQ(spec.frames, 1234u);
-    EXPECT_TRUE(spec.clicks.empty());
-    ASSERT_EQ(spec.channels.size(), 8u);
+    const SignalSpec shape = testaudio::DistinctTones(8, 1234, 44100, 150.0);
+    EXPECT_EQ(shape.sampleRate, 44100u);
+    EXPECT_EQ(shape.frames, 1234u);
+    EXPECT_TRUE(shape.clicks.empty());
+    ASSERT_EQ(shape.channels.size(), 8u);
     for (std::size_t c = 0; c < 8; ++c) {
-        EXPECT_EQ(spec.channels[c].waveform, Waveform::Sine);
-        EXPECT_DOUBLE_EQ(spec.channels[c].frequency, 150.0 * static_cast<double>(c + 1));
-        EXPECT_EQ(spec.channels[c].amplitude, 0.25f);
+        EXPECT_EQ(shape.channels[c].waveform, Waveform::Sine);
+        EXPECT_DOUBLE_EQ(shape.channels[c].frequency, 150.0 * static_cast<double>(c + 1));
+        EXPECT_EQ(shape.channels[c].amplitude, 0.25f);
     }
     const SignalSpec defaults = testaudio::DistinctTones(2, 480);
     EXPECT_EQ(defaults.sampleRate, 48000u);
@@ -589,14 +589,14 @@ TEST(TestAudioDistinctTones, SpreadsManyChannelsUnderTheCeiling)
         const double ceiling = testaudio::DistinctToneCeiling(c.sampleRate);
         EXPECT_LE(ceiling, 8000.0);
         EXPECT_LE(ceiling, 0.4 * c.sampleRate);
-        const SignalSpec spec = testaudio::DistinctTones(c.channels, 10, c.sampleRate);
-        ASSERT_EQ(spec.channels.size(), c.channels);
-        const double step = spec.channels[0].frequency;
+        const SignalSpec shape = testaudio::DistinctTones(c.channels, 10, c.sampleRate);
+        ASSERT_EQ(shape.channels.size(), c.channels);
+        const double step = shape.channels[0].frequency;
         EXPECT_GT(step, 0.0);
         for (std::size_t ch = 0; ch < c.channels; ++ch) {
-            EXPECT_NEAR(spec.channels[ch].frequency, step * static_cast<double>(ch + 1), 1e-9);
+            EXPECT_NEAR(shape.channels[ch].frequency, step * static_cast<double>(ch + 1), 1e-9);
         }
-        EXPECT_NEAR(spec.channels.back().frequency, ceiling, 1e-9);
+        EXPECT_NEAR(shape.channels.back().frequency, ceiling, 1e-9);
     }
     EXPECT_NEAR(testaudio::DistinctTones(255, 10).channels[0].frequency, 8000.0 / 255.0, 1e-12);
 }
@@ -618,8 +618,8 @@ TEST(TestAudioOpus, OneSecondDecodesToExactlyOneSecond)
 {
     for (std::uint32_t channels : {1u, 2u}) {
         SCOPED_TRACE(std::to_string(channels) + " channels");
-        const SignalSpec spec = testaudio::DistinctTones(channels, 48000);
-        const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(spec), channels, 48000);
+        const SignalSpec shape = testaudio::DistinctTones(channels, 48000);
+        const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(shape), channels, 48000);
         const OpusFile file(bytes);
         ASSERT_TRUE(file) << "op_open_memory: " << file.Error();
         EXPECT_EQ(op_channel_count(file.get(), -1), static_cast<int>(channels));
@@ -632,8 +632,8 @@ TEST(TestAudioOpus, DecodedLengthIsExactForAnyFrameCount)
 {
     for (std::uint64_t frames : {0u, 1u, 959u, 961u, 4801u}) {
         SCOPED_TRACE(std::to_string(frames) + " frames");
-        const SignalSpec spec = testaudio::DistinctTones(2, frames);
-        const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(spec), 2, 48000);
+        const SignalSpec shape = testaudio::DistinctTones(2, frames);
+        const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(shape), 2, 48000);
         const OpusFile file(bytes);
         ASSERT_TRUE(file);
         EXPECT_EQ(op_pcm_total(file.get(), -1), static_cast<ogg_int64_t>(frames));
@@ -650,8 +650,8 @@ TEST(TestAudioOpus, ResampledInputDecodesToTheScaledLength)
     for (const Case& c : {Case{44100, 4410}, Case{44100, 1000}, Case{22050, 2205},
                           Case{16000, 1601}, Case{96000, 9601}, Case{8000, 0}}) {
         SCOPED_TRACE(std::to_string(c.frames) + " frames at " + std::to_string(c.sampleRate));
-        const SignalSpec spec = testaudio::DistinctTones(1, c.frames, c.sampleRate);
-        const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(spec), 1, c.sampleRate);
+        const SignalSpec shape = testaudio::DistinctTones(1, c.frames, c.sampleRate);
+        const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(shape), 1, c.sampleRate);
         const OpusFile file(bytes);
         ASSERT_TRUE(file);
         EXPECT_EQ(op_head(file.get(), -1)->input_sample_rate, c.sampleRate);
@@ -692,9 +692,9 @@ TEST(TestAudioOpus, ChoosesAndChecksTheMappingFamily)
                      std::to_string(c.requested));
         testaudio::OpusOptions options;
         options.mappingFamily = c.requested;
-        const SignalSpec spec = testaudio::DistinctTones(c.channels, 960);
+        const SignalSpec shape = testaudio::DistinctTones(c.channels, 960);
         const RawOpus raw = DecodeOpusRaw(
-            testaudio::EncodeOpus(testaudio::Synthesize(spec), c.channels, 48000, options));
+            testaudio::EncodeOpus(testaudio::Synthesize(shape), c.channels, 48000, options));
         ASSERT_EQ(raw.error, "");
         EXPECT_EQ(raw.family, c.written);
         EXPECT_EQ(raw.channels, static_cast<int>(c.channels));
@@ -705,20 +705,20 @@ TEST(TestAudioOpus, EachChannelCarriesItsOwnTone)
 {
     for (std::uint32_t channels : {1u, 2u, 8u}) {
         SCOPED_TRACE(std::to_string(channels) + " channels");
-        SignalSpec spec = testaudio::DistinctTones(channels, 4800);
+        SignalSpec shape = testaudio::DistinctTones(channels, 4800);
         std::size_t lfe = kNoChannel;
         if (testaudio::IsOpusLfeChannel(channels - 1, channels,
                                         testaudio::OpusMappingFamily(channels))) {
             lfe = channels - 1;
-            spec.channels[lfe].frequency = 100.0; // the LFE keeps only low frequencies
+            shape.channels[lfe].frequency = 100.0; // the LFE keeps only low frequencies
         }
-        const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(spec), channels, 48000);
+        const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(shape), channels, 48000);
         const OpusFile file(bytes);
         ASSERT_TRUE(file);
         EXPECT_EQ(op_head(file.get(), -1)->mapping_family, 1);
         const std::vector<float> pcm = ReadAll(file.get());
         ASSERT_EQ(FrameCount(pcm, channels), 4800u);
-        ExpectDistinctTones(pcm, spec, 0.25, 0, lfe);
+        ExpectDistinctTones(pcm, shape, 0.25, 0, lfe);
     }
 }
 
@@ -731,20 +731,20 @@ TEST(TestAudioOpus, LfeChannelOfFamilyOneKeepsOnlyLowFrequencies)
     EXPECT_FALSE(testaudio::IsOpusLfeChannel(4, 6, 1));
     EXPECT_FALSE(testaudio::IsOpusLfeChannel(7, 8, 255));
 
-    SignalSpec spec = testaudio::DistinctTones(6, 4800);
-    spec.channels[5].frequency = 1200.0;
-    spec.channels[5].amplitude = 0.25f;
-    const OpusFile file(testaudio::EncodeOpus(testaudio::Synthesize(spec), 6, 48000));
+    SignalSpec shape = testaudio::DistinctTones(6, 4800);
+    shape.channels[5].frequency = 1200.0;
+    shape.channels[5].amplitude = 0.25f;
+    const OpusFile file(testaudio::EncodeOpus(testaudio::Synthesize(shape), 6, 48000));
     ASSERT_TRUE(file);
     const std::vector<float> pcm = ReadAll(file.get());
-    EXPECT_NEAR(ToneAmplitude(pcm, 6, 4, spec.channels[4].frequency, 48000), 0.25, 0.03);
+    EXPECT_NEAR(ToneAmplitude(pcm, 6, 4, shape.channels[4].frequency, 48000), 0.25, 0.03);
     EXPECT_LT(ToneAmplitude(pcm, 6, 5, 1200.0, 48000), 0.05); // lost on the LFE
 
     // Family 255 has no LFE: the same tone goes through.
     testaudio::OpusOptions options;
     options.mappingFamily = 255;
     const RawOpus raw =
-        DecodeOpusRaw(testaudio::EncodeOpus(testaudio::Synthesize(spec), 6, 48000, options));
+        DecodeOpusRaw(testaudio::EncodeOpus(testaudio::Synthesize(shape), 6, 48000, options));
     ASSERT_EQ(raw.error, "");
     EXPECT_NEAR(ToneAmplitude(raw.pcm, 6, 5, 1200.0, 48000), 0.25, 0.03);
 }
@@ -752,9 +752,9 @@ TEST(TestAudioOpus, LfeChannelOfFamilyOneKeepsOnlyLowFrequencies)
 // The raw decoder the many-channel tests rely on gives what opusfile gives.
 TEST(TestAudioOpus, RawDecoderMatchesOpusfile)
 {
-    SignalSpec spec = testaudio::DistinctTones(3, 3000, 44100);
-    spec.clicks = {Click{1000, 0.5f}};
-    const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(spec), 3, 44100);
+    SignalSpec shape = testaudio::DistinctTones(3, 3000, 44100);
+    shape.clicks = {Click{1000, 0.5f}};
+    const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(shape), 3, 44100);
     const RawOpus raw = DecodeOpusRaw(bytes);
     ASSERT_EQ(raw.error, "");
     const OpusFile file(bytes);
@@ -780,8 +780,8 @@ TEST(TestAudioOpus, ManyChannelsUseFamily255WhichOpusfileRefuses)
 {
     for (std::uint32_t channels : {12u, 255u}) {
         SCOPED_TRACE(std::to_string(channels) + " channels");
-        const SignalSpec spec = testaudio::DistinctTones(channels, 4800);
-        const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(spec), channels, 48000);
+        const SignalSpec shape = testaudio::DistinctTones(channels, 4800);
+        const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(shape), channels, 48000);
         const OpusFile refused(bytes);
         EXPECT_FALSE(refused);
         EXPECT_EQ(refused.Error(), OP_EIMPL);
@@ -797,17 +797,17 @@ TEST(TestAudioOpus, ManyChannelsUseFamily255WhichOpusfileRefuses)
         }
         ASSERT_EQ(FrameCount(raw.pcm, channels), 4800u);
         // All pairs for 12 channels; the nearest tones on either side for 255.
-        ExpectDistinctTones(raw.pcm, spec, 0.25, channels > 12 ? 2 : 0);
+        ExpectDistinctTones(raw.pcm, shape, 0.25, channels > 12 ? 2 : 0);
     }
 }
 
 TEST(TestAudioOpus, SineLevelIsKeptButDcIsRemovedByTheEncoder)
 {
-    SignalSpec spec;
-    spec.frames = 24000;
-    spec.channels = {ChannelSignal{Waveform::Sine, 500.0, 0.4f, 1},
+    SignalSpec shape;
+    shape.frames = 24000;
+    shape.channels = {ChannelSignal{Waveform::Sine, 500.0, 0.4f, 1},
                      ChannelSignal{Waveform::Dc, 0.0, 0.5f, 1}};
-    const OpusFile file(testaudio::EncodeOpus(testaudio::Synthesize(spec), 2, 48000));
+    const OpusFile file(testaudio::EncodeOpus(testaudio::Synthesize(shape), 2, 48000));
     ASSERT_TRUE(file);
     const std::vector<float> pcm = ReadAll(file.get());
     ASSERT_EQ(FrameCount(pcm, 2), 24000u);
@@ -820,10 +820,10 @@ TEST(TestAudioOpus, SineLevelIsKeptButDcIsRemovedByTheEncoder)
 
 TEST(TestAudioOpus, HeaderGainIsWrittenAndAppliedByOpusfile)
 {
-    const SignalSpec spec = testaudio::DistinctTones(1, 4800);
+    const SignalSpec shape = testaudio::DistinctTones(1, 4800);
     testaudio::OpusOptions options;
     options.headerGainQ8 = -1536; // -6 dB
-    const OpusFile file(testaudio::EncodeOpus(testaudio::Synthesize(spec), 1, 48000, options));
+    const OpusFile file(testaudio::EncodeOpus(testaudio::Synthesize(shape), 1, 48000, options));
     ASSERT_TRUE(file);
     EXPECT_EQ(op_head(file.get(), -1)->output_gain, -1536);
     const double expected = 0.25 * std::pow(10.0, -6.0 / 20.0);
@@ -832,8 +832,8 @@ TEST(TestAudioOpus, HeaderGainIsWrittenAndAppliedByOpusfile)
 
 TEST(TestAudioOpus, R128GainsAndExtraTagsAreWritten)
 {
-    const SignalSpec spec = testaudio::DistinctTones(2, 2400);
-    const std::vector<float> pcm = testaudio::Synthesize(spec);
+    const SignalSpec shape = testaudio::DistinctTones(2, 2400);
+    const std::vector<float> pcm = testaudio::Synthesize(shape);
     testaudio::OpusOptions options;
     options.r128TrackGainQ8 = -1234;
     options.r128AlbumGainQ8 = 567;
@@ -876,8 +876,8 @@ TEST(TestAudioOpus, ClickMarkerLandsOnItsFrame)
          {Case{48000, 12345}, Case{48000, 20}, Case{44100, 9000}, Case{16000, 5001}}) {
         SCOPED_TRACE("click at " + std::to_string(c.clickFrame) + " at " +
                      std::to_string(c.sampleRate));
-        const SignalSpec spec = SilenceWithClick(2, 16000, c.sampleRate, c.clickFrame);
-        const OpusFile file(testaudio::EncodeOpus(testaudio::Synthesize(spec), 2, c.sampleRate));
+        const SignalSpec shape = SilenceWithClick(2, 16000, c.sampleRate, c.clickFrame);
+        const OpusFile file(testaudio::EncodeOpus(testaudio::Synthesize(shape), 2, c.sampleRate));
         ASSERT_TRUE(file);
         const std::vector<float> pcm = ReadAll(file.get());
         const double expected = static_cast<double>(c.clickFrame) * 48000.0 / c.sampleRate;
@@ -890,9 +890,9 @@ TEST(TestAudioOpus, ClickMarkerLandsOnItsFrame)
 
 TEST(TestAudioOpus, OutputIsDeterministicWithTheGivenSerialNumber)
 {
-    SignalSpec spec = testaudio::DistinctTones(2, 9600, 44100);
-    spec.channels[1].waveform = Waveform::Noise;
-    const std::vector<float> pcm = testaudio::Synthesize(spec);
+    SignalSpec shape = testaudio::DistinctTones(2, 9600, 44100);
+    shape.channels[1].waveform = Waveform::Noise;
+    const std::vector<float> pcm = testaudio::Synthesize(shape);
     const Bytes first = testaudio::EncodeOpus(pcm, 2, 44100);
     EXPECT_EQ(first, testaudio::EncodeOpus(pcm, 2, 44100));
     EXPECT_EQ(FirstPageSerial(first),
@@ -908,11 +908,11 @@ TEST(TestAudioOpus, OutputIsDeterministicWithTheGivenSerialNumber)
 
 TEST(TestAudioOpus, BitrateAndComplexityAreApplied)
 {
-    SignalSpec spec;
-    spec.frames = 24000;
-    spec.channels = {ChannelSignal{Waveform::Noise, 0.0, 0.5f, 3},
+    SignalSpec shape;
+    shape.frames = 24000;
+    shape.channels = {ChannelSignal{Waveform::Noise, 0.0, 0.5f, 3},
                      ChannelSignal{Waveform::Noise, 0.0, 0.5f, 4}};
-    const std::vector<float> pcm = testaudio::Synthesize(spec);
+    const std::vector<float> pcm = testaudio::Synthesize(shape);
     testaudio::OpusOptions low;
     low.bitrate = 32000;
     testaudio::OpusOptions high;
@@ -1023,9 +1023,9 @@ TEST(TestAudioVorbis, DecodesToExactLengthRateAndChannels)
           Case{96000, 1, 9605}, Case{48000, 12, 4800}, Case{44100, 2, 0}, Case{44100, 1, 1}}) {
         SCOPED_TRACE(std::to_string(c.channels) + " channels at " + std::to_string(c.sampleRate) +
                      ", " + std::to_string(c.frames) + " frames");
-        const SignalSpec spec = testaudio::DistinctTones(c.channels, c.frames, c.sampleRate);
+        const SignalSpec shape = testaudio::DistinctTones(c.channels, c.frames, c.sampleRate);
         const Bytes bytes =
-            testaudio::EncodeVorbis(testaudio::Synthesize(spec), c.channels, c.sampleRate);
+            testaudio::EncodeVorbis(testaudio::Synthesize(shape), c.channels, c.sampleRate);
         VorbisFile file(bytes);
         ASSERT_EQ(file.OpenResult(), 0);
         EXPECT_EQ(file.Channels(), static_cast<int>(c.channels));
@@ -1046,20 +1046,20 @@ TEST(TestAudioVorbis, EachChannelCarriesItsOwnTone)
                           Case{48000, 8, 0.5f}, Case{22050, 12, 0.5f}, Case{16000, 2, -0.1f}}) {
         SCOPED_TRACE(std::to_string(c.channels) + " channels at " + std::to_string(c.sampleRate) +
                      ", quality " + std::to_string(c.quality));
-        SignalSpec spec = testaudio::DistinctTones(c.channels, c.sampleRate / 10, c.sampleRate);
+        SignalSpec shape = testaudio::DistinctTones(c.channels, c.sampleRate / 10, c.sampleRate);
         std::size_t lfe = kNoChannel;
         if (testaudio::IsVorbisLfeChannel(c.channels - 1, c.channels, c.sampleRate)) {
             lfe = c.channels - 1;
-            spec.channels[lfe].frequency = 100.0; // the LFE keeps only low frequencies
+            shape.channels[lfe].frequency = 100.0; // the LFE keeps only low frequencies
         }
         testaudio::VorbisOptions options;
         options.quality = c.quality;
-        VorbisFile file(testaudio::EncodeVorbis(testaudio::Synthesize(spec), c.channels,
+        VorbisFile file(testaudio::EncodeVorbis(testaudio::Synthesize(shape), c.channels,
                                                 c.sampleRate, options));
         ASSERT_EQ(file.OpenResult(), 0);
         const std::vector<float> pcm = file.ReadAll();
-        ASSERT_EQ(FrameCount(pcm, c.channels), spec.frames);
-        ExpectDistinctTones(pcm, spec, 0.25, 0, lfe);
+        ASSERT_EQ(FrameCount(pcm, c.channels), shape.frames);
+        ExpectDistinctTones(pcm, shape, 0.25, 0, lfe);
     }
 }
 
@@ -1071,12 +1071,12 @@ TEST(TestAudioVorbis, LfeChannelOfFiveOneKeepsOnlyLowFrequencies)
     // libvorbisenc codes channel 5 of 6 as an LFE at 40..70 kHz only.
     for (std::uint32_t sampleRate : {39999u, 40000u, 44100u, 70000u, 70001u}) {
         SCOPED_TRACE(std::to_string(sampleRate) + " Hz");
-        SignalSpec spec = testaudio::DistinctTones(6, sampleRate / 20, sampleRate);
-        spec.channels[5].frequency = 1200.0;
-        VorbisFile file(testaudio::EncodeVorbis(testaudio::Synthesize(spec), 6, sampleRate));
+        SignalSpec shape = testaudio::DistinctTones(6, sampleRate / 20, sampleRate);
+        shape.channels[5].frequency = 1200.0;
+        VorbisFile file(testaudio::EncodeVorbis(testaudio::Synthesize(shape), 6, sampleRate));
         ASSERT_EQ(file.OpenResult(), 0);
         const std::vector<float> pcm = file.ReadAll();
-        EXPECT_NEAR(ToneAmplitude(pcm, 6, 4, spec.channels[4].frequency, sampleRate), 0.25, 0.03);
+        EXPECT_NEAR(ToneAmplitude(pcm, 6, 4, shape.channels[4].frequency, sampleRate), 0.25, 0.03);
         const double lfeTone = ToneAmplitude(pcm, 6, 5, 1200.0, sampleRate);
         if (testaudio::IsVorbisLfeChannel(5, 6, sampleRate)) {
             EXPECT_LT(lfeTone, 0.05);
@@ -1088,12 +1088,12 @@ TEST(TestAudioVorbis, LfeChannelOfFiveOneKeepsOnlyLowFrequencies)
 
 TEST(TestAudioVorbis, DcLevelIsPreserved)
 {
-    SignalSpec spec;
-    spec.sampleRate = 44100;
-    spec.frames = 22050;
-    spec.channels = {ChannelSignal{Waveform::Dc, 0.0, 0.5f, 1},
+    SignalSpec shape;
+    shape.sampleRate = 44100;
+    shape.frames = 22050;
+    shape.channels = {ChannelSignal{Waveform::Dc, 0.0, 0.5f, 1},
                      ChannelSignal{Waveform::Dc, 0.0, -0.25f, 1}};
-    VorbisFile file(testaudio::EncodeVorbis(testaudio::Synthesize(spec), 2, 44100));
+    VorbisFile file(testaudio::EncodeVorbis(testaudio::Synthesize(shape), 2, 44100));
     ASSERT_EQ(file.OpenResult(), 0);
     const std::vector<float> pcm = file.ReadAll();
     ASSERT_EQ(FrameCount(pcm, 2), 22050u);
@@ -1131,8 +1131,8 @@ TEST(TestAudioVorbis, ClickMarkerLandsOnItsFrame)
     for (const Case& c : {Case{48000, 12345}, Case{44100, 3}, Case{8000, 7999}}) {
         SCOPED_TRACE("click at " + std::to_string(c.clickFrame) + " at " +
                      std::to_string(c.sampleRate));
-        const SignalSpec spec = SilenceWithClick(2, 16000, c.sampleRate, c.clickFrame);
-        VorbisFile file(testaudio::EncodeVorbis(testaudio::Synthesize(spec), 2, c.sampleRate));
+        const SignalSpec shape = SilenceWithClick(2, 16000, c.sampleRate, c.clickFrame);
+        VorbisFile file(testaudio::EncodeVorbis(testaudio::Synthesize(shape), 2, c.sampleRate));
         ASSERT_EQ(file.OpenResult(), 0);
         const std::vector<float> pcm = file.ReadAll();
         for (std::size_t channel = 0; channel < 2; ++channel) {
@@ -1145,9 +1145,9 @@ TEST(TestAudioVorbis, ClickMarkerLandsOnItsFrame)
 
 TEST(TestAudioVorbis, OutputIsDeterministicWithTheGivenSerialNumber)
 {
-    SignalSpec spec = testaudio::DistinctTones(2, 8820, 44100);
-    spec.channels[0].waveform = Waveform::Noise;
-    const std::vector<float> pcm = testaudio::Synthesize(spec);
+    SignalSpec shape = testaudio::DistinctTones(2, 8820, 44100);
+    shape.channels[0].waveform = Waveform::Noise;
+    const std::vector<float> pcm = testaudio::Synthesize(shape);
     const Bytes first = testaudio::EncodeVorbis(pcm, 2, 44100);
     EXPECT_EQ(first, testaudio::EncodeVorbis(pcm, 2, 44100));
     EXPECT_EQ(FirstPageSerial(first),
