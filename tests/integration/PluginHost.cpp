@@ -17,13 +17,13 @@ std::filesystem::path UniqueFolder()
 
 } // namespace
 
-PluginHost::PluginHost() : root(UniqueFolder())
+PluginHost::PluginHost() : plugin(new host::PluginLibrary), root(UniqueFolder())
 {
     std::filesystem::create_directories(root);
-    if (!plugin.Load(VY_PLUGIN_PATH))
-        throw std::runtime_error("cannot load the plug-in: " + plugin.Error());
+    if (!plugin->Load(VY_PLUGIN_PATH))
+        throw std::runtime_error("cannot load the plug-in: " + plugin->Error());
     provider = host::FileStorageProvider::Create(root);
-    if (plugin.GetModuleInstance()(&module, provider, nullptr, nullptr) != S_OK || !module)
+    if (plugin->GetModuleInstance()(&module, provider, nullptr, nullptr) != S_OK || !module)
         throw std::runtime_error("GetModuleInstance failed");
 }
 

@@ -32,7 +32,9 @@ private:
     PluginHost();
     ~PluginHost();
 
-    host::PluginLibrary plugin;
+    // Never unloaded: like the engine, the process keeps the plug-in until it
+    // exits (the plug-in's process-wide state stays reachable meanwhile).
+    host::PluginLibrary* plugin;
     std::filesystem::path root;
     host::FileStorageProvider* provider = nullptr; // one reference of our own
     IHSSModule* module = nullptr;
