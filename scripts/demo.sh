@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
-# Sets everything up, builds the release configuration and runs the main job
-# on the bundled demo: writes the demo's stems and opens each one through the
-# plug-in's decoders.
+# Sets everything up, builds the release configuration of mtrk-render (and
+# the plug-in it loads) and runs it on its demo: writes the demo set (four
+# synthesised stems, a .mtrk, a .mchx, an inline name and a timeline) into
+# build/demo/ and renders it to build/demo/demo.wav with the picture
+# build/demo/demo.svg.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 cmake --preset release
-cmake --build --preset release -j "$(nproc)" --target vy_make_demo vyprobe
-demo=build/release/demo
-build/release/tools/vy_make_demo "$demo"
-cp examples/demo/bgm.mtrk "$demo/"
-build/release/tools/vyprobe "$demo" drums.opus bass.opus pads.ogg
+cmake --build --preset release -j "$(nproc)" --target mtrk-render
+build/release/tools/mtrk-render/mtrk-render --demo build/demo "$@"

@@ -1,26 +1,100 @@
 // The plug-in's exported entry points: the one file that sees every
-// subsystem.
+// subsystem. No C++ exception leaves them: the host is not prepared for one.
+#include "HostFunctions.h"
 #include "HostModuleCheck.h"
+#include "LicenceNotices.h"
 #include "ProcessState.h"
+#include "ScriptHSSLogger.h"
 
+#include <decoders/BuiltinModules.h>
+#include <decoders/SystemArgumentQueryGain.h>
 #include <multitrack/MultiTrackModule.h>
+#include <script/ScriptApi.h>
+#include <script/ScriptInterface.h>
 
 #include <vymultitrack/GetModuleInstance.h>
+#include <vymultitrack/HostEngine.h>
 
 #include <new>
 
-VY_EXPORT HRESULT VY_STDCALL GetModuleInstance(IHSSModule** out, HSSStorageProvider* storageProvider,
+namespace {
+
+// Destroys the gain query at `slot` when it is one of ours, and clears it.
+void DestroyGainQuery(QueryGainInterface*& slot)
+{
+    delete dynamic_cast<SystemArgumentQueryGain*>(slot);
+    slot = nullptr;
+}
+
+void CreateGainQueries(ProcessState& state)
+{
+    // A second link without an unlink replaces the objects of the first.
+    DestroyGainQuery(state.opusGainQuery);
+    DestroyGainQuery(state.vorbisGainQuery);
+    state.opusGainQuery = new (std::nothrow)
+        SystemArgumentQueryGain(u"-opus_gain", u"-opus_rg", u"setGainQueryCallback_mtbiOPUS");
+    state.vorbisGainQuery = new (std::nothrow)
+        SystemArgumentQueryGain(u"-vorbis_gain", u"-vorbis_rg", u"setGainQueryCallback_mtbiVORBIS");
+}
+
+// Takes the script interface out of the process state and retires it: its
+// members leave WaveSoundBuffer, and decoders that still hold it keep a
+// harmless object until they go.
+void RetireScriptInterface(ProcessState& state)
+{
+    auto* linked = dynamic_cast<ScriptInterface*>(state.scriptInterface);
+    state.scriptInterface = nullptr;
+    if (linked)
+        linked->Retire();
+}
+
+void LinkScriptInterface(ProcessState& state)
+{
+    RetireScriptInterface(state);
+    ScriptInterface* created = ScriptInterface::Create(hostapi::PKQCreateDictionaryObject());
+    if (!created)
+        return;
+    try {
+        static_cast<void>(RegisterScriptAPI(true));
+    } catch (...) {
+        created->Retire();
+        throw;
+    }
+    state.scriptInterface = created;
+}
+
+void TearDown(ProcessState& state)
+{
+    ReleaseBuiltinModules();
+    state.ReleaseStorageProvider();
+    DestroyGainQuery(state.opusGainQuery);
+    DestroyGainQuery(state.vorbisGainQuery);
+    state.DestroyRegistry();
+    RetireScriptInterface(state);
+}
+
+} // namespace
+
+VY_EXPORT HRESULT VY_STDCALL GetModuleInstance(IHSSModule** out,
+                                               HSSStorageProvider* storageProvider,
                                                IStream* /*configStream*/, void* /*mainWindow*/)
 {
-    ProcessState& state = TheProcessState();
-    state.KeepStorageProvider(storageProvider);
-    if (ModuleRegistry* registry = state.EnsureRegistry(u"VyModules")) {
-        registry->storageProvider = storageProvider;
-        // With the decoders built in, no decoder library is linked here.
-        static_assert(BuiltinDecoders, "link vyvorbis.dll and vyopus.dll here otherwise");
+    MultiTrackModule* module = nullptr;
+    try {
+        ProcessState& state = TheProcessState();
+        state.KeepStorageProvider(storageProvider);
+        if (ModuleRegistry* registry = state.EnsureRegistry(u"VyModules")) {
+            registry->storageProvider = storageProvider;
+            // With the decoders built in, no decoder library is linked here.
+            static_assert(BuiltinDecoders, "link vyvorbis.dll and vyopus.dll here otherwise");
+        }
+        const bool sixteenBit = LivesInSixteenBitHostModule(storageProvider);
+        module = new (std::nothrow) MultiTrackModule(storageProvider, sixteenBit);
+    } catch (...) {
+        // Out of memory on the way: the module is absent, as when it cannot
+        // be allocated.
+        module = nullptr;
     }
-    const bool sixteenBit = LivesInSixteenBitHostModule(storageProvider);
-    MultiTrackModule* module = new (std::nothrow) MultiTrackModule(storageProvider, sixteenBit);
     if (out)
         *out = module;
     else if (module)
@@ -28,5 +102,50 @@ VY_EXPORT HRESULT VY_STDCALL GetModuleInstance(IHSSModule** out, HSSStorageProvi
     return S_OK;
 }
 
-// Keeps the exported function's type in step with the loader's view of it.
+VY_EXPORT HRESULT VY_STDCALL V2Link(HostFunctionExporter* exporter)
+{
+    // Without an exporter no host function can be bound: nothing is linked.
+    if (!exporter)
+        return E_FAIL;
+    try {
+        ProcessState& state = TheProcessState();
+        state.exporter = exporter;
+        ShowLicenceNotices();
+        CreateGainQueries(state);
+        if (ModuleRegistry* registry = state.EnsureRegistry(u"VyMultiTrack"))
+            registry->logger = &ScriptLogger();
+        LinkScriptInterface(state);
+        // Last: references the host took on the objects registered above
+        // are the baseline V2Unlink compares against.
+        state.refCountAtLink = state.dispatchRefCount;
+        return S_OK;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+VY_EXPORT HRESULT VY_STDCALL V2Unlink()
+{
+    try {
+        ProcessState& state = TheProcessState();
+        // Never linked: there is no host to ask and nothing of the script
+        // face to tear down.
+        if (!state.exporter)
+            return S_OK;
+        iPKQDispatch2* global = hostapi::HMRGetScriptDispatch();
+        if (!global)
+            return S_OK;
+        global->Release();
+        if (state.dispatchRefCount > state.refCountAtLink)
+            return E_FAIL; // a script still holds one of the plug-in's objects
+        TearDown(state);
+        return S_OK;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+// Keeps the exported functions' types in step with the loader's view of them.
 static_assert(std::is_same_v<decltype(&GetModuleInstance), GetModuleInstanceFunction>);
+static_assert(std::is_same_v<decltype(&V2Link), V2LinkFunction>);
+static_assert(std::is_same_v<decltype(&V2Unlink), V2UnlinkFunction>);

@@ -1,5 +1,7 @@
 #include "ProcessState.h"
 
+#include "ScriptHSSLogger.h"
+
 #include <new>
 
 ProcessState& TheProcessState()
@@ -11,6 +13,12 @@ ProcessState& TheProcessState()
 BasicHSSLogger& FallbackLogger()
 {
     static BasicHSSLogger logger; // thread-safe one-time initialisation
+    return logger;
+}
+
+ScriptHSSLogger& ScriptLogger()
+{
+    static ScriptHSSLogger logger;
     return logger;
 }
 

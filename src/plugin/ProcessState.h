@@ -5,6 +5,7 @@
 #pragma once
 
 #include "BasicHSSLogger.h"
+#include "HostFunctionTable.h"
 #include "ModuleRegistry.h"
 
 #include <vymultitrack/HSSStorageProvider.h>
@@ -17,6 +18,7 @@
 class QueryGainInterface;
 class MultiTrackCallbackIntf;
 class HostFunctionExporter;
+class ScriptHSSLogger;
 
 // The Opus and Vorbis decoders are part of the plug-in (fixed at build time).
 inline constexpr bool BuiltinDecoders = true;
@@ -28,6 +30,8 @@ struct ProcessState {
     // number when linking finished.
     std::int32_t dispatchRefCount = 0;
     std::int32_t refCountAtLink = 0;
+    // The host functions bound so far; kept for the whole process.
+    HostFunctionTable hostFunctions;
     // The host's storage provider, one reference held while set.
     HSSStorageProvider* storageProvider = nullptr;
     // The built-in decoder modules, one reference each while set.
@@ -62,3 +66,6 @@ ProcessState& TheProcessState();
 // The logger a new registry starts with: writes to the debugger output.
 // Created on first use, lives until the process ends.
 BasicHSSLogger& FallbackLogger();
+// The logger that writes to the host's log; V2Link makes it the registry's
+// logger. Lives until the process ends.
+ScriptHSSLogger& ScriptLogger();

@@ -4,112 +4,46 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace {
 
 using hosttest::Owned;
 
-class MemoryStorageProviderTest : public ::testing::Test {
-protected:
-    MemoryStorageProviderTest() { provider_->Add(u"music\\theme.ogg", theme_); }
-
-    // The stream OpenStreamForRead hands out for `name` and what it answered;
-    // checks that a failure stores null.
-    Owned<IStream> Open(const char16_t* name, HRESULT& result)
-    {
-        // Not null, so that a failure has to clear it.
-        IStream* stream = reinterpret_cast<IStream*>(this);
-        result = provider_->OpenStreamForRead(name, &stream);
-        if (FAILED(result)) {
-            EXPECT_EQ(stream, nullptr) << "a failed open left something in `out`";
-        }
-        return Owned<IStream>(SUCCEEDED(result) ? stream : nullptr);
-    }
-
-    const std::vector<std::uint8_t> theme_ = hosttest::Pattern(3000);
-    Owned<host::MemoryStorageProvider> provider_{host::MemoryStorageProvider::Create()};
-};
-
-TEST_F(MemoryStorageProviderTest, ServesTheBytesUnderAnySpellingOfTheSeparators)
+// Names match exactly once '\' and '>' are read as '/'; a file added again
+// is replaced; each stream reads on its own, shows its file's faults and
+// outlives the provider; requests and the streams served are counted.
+TEST(MemoryStorageProvider, ServesItsFilesByName)
 {
-    for (const char16_t* name : {u"music\\theme.ogg", u"music/theme.ogg", u"music>theme.ogg"}) {
-        HRESULT result = E_FAIL;
-        const Owned<IStream> stream = Open(name, result);
-        ASSERT_EQ(result, S_OK);
-        EXPECT_EQ(hosttest::ReadToEnd(*stream), theme_);
-    }
-}
-
-TEST_F(MemoryStorageProviderTest, ComparesNamesExactlyOtherwise)
-{
-    for (const char16_t* name : {u"Music/theme.ogg", u"/music/theme.ogg", u"music//theme.ogg",
-                                 u"music/theme.ogg ", u"theme.ogg", u""}) {
-        HRESULT result = S_OK;
-        const Owned<IStream> stream = Open(name, result);
-        EXPECT_EQ(result, STG_E_FILENOTFOUND);
-    }
-    HRESULT result = S_OK;
-    EXPECT_EQ(Open(nullptr, result), nullptr);
-    EXPECT_EQ(result, E_INVALIDARG);
-    EXPECT_EQ(provider_->OpenStreamForRead(u"music/theme.ogg", nullptr), E_INVALIDARG);
-}
-
-TEST_F(MemoryStorageProviderTest, CountsRequestsAndTheStreamsItServed)
-{
-    HRESULT result = S_OK;
-    EXPECT_EQ(provider_->OpenRequests(), 0u);
-    {
-        const Owned<IStream> served = Open(u"music/theme.ogg", result);
-    }
-    {
-        const Owned<IStream> served = Open(u"music/theme.ogg", result);
-    }
-    {
-        const Owned<IStream> missing = Open(u"missing", result);
-    }
-    EXPECT_EQ(provider_->OpenRequests(), 3u);
-    EXPECT_EQ(provider_->StreamsServed(), 2u);
-}
-
-TEST_F(MemoryStorageProviderTest, StreamsShowTheFaultsOfTheirOwnFile)
-{
+    Owned<host::MemoryStorageProvider> provider(host::MemoryStorageProvider::Create());
+    const std::vector<std::uint8_t> theme = hosttest::Pattern(3000);
+    provider->Add(u"music\\theme.ogg", hosttest::Pattern(5));
+    provider->Add(u"music>theme.ogg", theme);
     host::StreamFaults faults;
     faults.failStat = true;
-    provider_->Add(u"broken.ogg", theme_, faults);
-    HRESULT result = E_FAIL;
-    const Owned<IStream> broken = Open(u"broken.ogg", result);
-    ASSERT_EQ(result, S_OK);
-    const Owned<IStream> sound = Open(u"music/theme.ogg", result);
-    ASSERT_EQ(result, S_OK);
+    provider->Add(u"broken.ogg", theme, faults);
+    const auto open = [&](const char16_t* name, HRESULT expected) {
+        IStream* stream = reinterpret_cast<IStream*>(&provider); // not null, so that a failure has to clear it
+        EXPECT_EQ(provider->OpenStreamForRead(name, &stream), expected) << (name ? name[0] : '-');
+        EXPECT_EQ(stream != nullptr, SUCCEEDED(expected));
+        return Owned<IStream>(SUCCEEDED(expected) ? stream : nullptr);
+    };
+    for (const char16_t* name : {u"Music/theme.ogg", u"/music/theme.ogg", u"music//theme.ogg", u"music/theme.ogg ",
+                                 u"theme.ogg", u""})
+        open(name, STG_E_FILENOTFOUND);
+    open(nullptr, E_INVALIDARG);
+    EXPECT_EQ(provider->OpenStreamForRead(u"music/theme.ogg", nullptr), E_INVALIDARG);
+    EXPECT_EQ(provider->OpenRequests(), 8u) << "whatever they answered";
 
+    const Owned<IStream> first = open(u"music/theme.ogg", S_OK);
+    const Owned<IStream> second = open(u"music\\theme.ogg", S_OK);
+    const Owned<IStream> broken = open(u"broken.ogg", S_OK);
+    EXPECT_EQ(provider->StreamsServed(), 3u);
+    EXPECT_EQ(provider.release()->Release(), 0u) << "the provider had references left";
+    ASSERT_EQ(first->Seek(0, STREAM_SEEK_END, nullptr), S_OK);
+    EXPECT_EQ(hosttest::ReadToEnd(*second), theme);
     STATSTG stat{};
     EXPECT_EQ(broken->Stat(&stat, STATFLAG_NONAME), E_FAIL);
-    EXPECT_EQ(sound->Stat(&stat, STATFLAG_NONAME), S_OK);
-    EXPECT_EQ(stat.cbSize, theme_.size());
-}
-
-TEST_F(MemoryStorageProviderTest, AddingAgainReplacesTheFile)
-{
-    const std::vector<std::uint8_t> replacement = hosttest::Pattern(5);
-    provider_->Add(u"music>theme.ogg", replacement);
-    HRESULT result = E_FAIL;
-    const Owned<IStream> stream = Open(u"music/theme.ogg", result);
-    ASSERT_EQ(result, S_OK);
-    EXPECT_EQ(hosttest::ReadToEnd(*stream), replacement);
-}
-
-TEST_F(MemoryStorageProviderTest, EachStreamReadsOnItsOwnAndOutlivesTheProvider)
-{
-    HRESULT result = E_FAIL;
-    const Owned<IStream> first = Open(u"music/theme.ogg", result);
-    const Owned<IStream> second = Open(u"music/theme.ogg", result);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(provider_.release()->Release(), 0u) << "the provider had references left";
-
-    ASSERT_EQ(first->Seek(0, STREAM_SEEK_END, nullptr), S_OK);
-    EXPECT_EQ(hosttest::ReadToEnd(*second), theme_);
+    EXPECT_EQ(first->Stat(&stat, STATFLAG_NONAME), S_OK);
+    EXPECT_EQ(stat.cbSize, theme.size());
 }
 
 } // namespace

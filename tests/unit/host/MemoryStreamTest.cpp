@@ -6,125 +6,49 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <vector>
-
 namespace {
 
-using hosttest::Owned;
-
-const std::vector<std::uint8_t> kBytes = hosttest::Pattern(100);
-
-Owned<IStream> Faulty(const host::StreamFaults& faults)
+// Stat and Seek fail with the chosen code, only when told, leaving their
+// outputs and the position. Reads deliver at most maxBytesPerRead bytes with
+// S_OK and break at failReadsAt after delivering the bytes before it; at the
+// end they answer S_FALSE whatever the faults.
+TEST(MemoryStreamFaults, EachFaultShowsWhereItWasToldTo)
 {
-    return Owned<IStream>(host::MemoryStream::Create(kBytes, faults));
-}
-
-TEST(MemoryStreamFaults, StatFailsWithTheChosenCodeAndLeavesTheRecord)
-{
-    host::StreamFaults faults;
-    faults.failStat = true;
-    faults.failure = STG_E_ACCESSDENIED;
-    const Owned<IStream> stream = Faulty(faults);
-    STATSTG stat{};
-    stat.cbSize = 42;
-    EXPECT_EQ(stream->Stat(&stat, STATFLAG_NONAME), STG_E_ACCESSDENIED);
-    EXPECT_EQ(stat.cbSize, 42u);
-    std::uint64_t position = 0;
-    EXPECT_EQ(stream->Seek(0, STREAM_SEEK_END, &position), S_OK) << "only Stat was to fail";
-    EXPECT_EQ(position, 100u);
-}
-
-TEST(MemoryStreamFaults, EverySeekFailsAndThePositionStays)
-{
-    host::StreamFaults faults;
-    faults.failSeek = true;
-    const Owned<IStream> stream = Faulty(faults);
-    std::uint8_t two[2] = {};
-    ASSERT_EQ(stream->Read(two, 2, nullptr), S_OK);
-    std::uint64_t position = 9;
-    EXPECT_EQ(stream->Seek(0, STREAM_SEEK_CUR, &position), E_FAIL);
-    EXPECT_EQ(stream->Seek(0, STREAM_SEEK_SET, &position), E_FAIL);
-    EXPECT_EQ(stream->Seek(-1, STREAM_SEEK_END, &position), E_FAIL);
-    EXPECT_EQ(position, 9u);
-    ASSERT_EQ(stream->Read(two, 1, nullptr), S_OK);
-    EXPECT_EQ(two[0], kBytes[2]);
-    STATSTG stat{};
-    EXPECT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK) << "only Seek was to fail";
-}
-
-TEST(MemoryStreamFaults, ReadsBreakAtTheChosenOffsetAfterDeliveringTheBytesBeforeIt)
-{
-    host::StreamFaults faults;
-    faults.failReadsAt = 30;
-    faults.failure = STG_E_READFAULT;
-    const Owned<IStream> stream = Faulty(faults);
-    std::uint8_t buffer[50] = {};
-    ULONG read = 0;
-    ASSERT_EQ(stream->Read(buffer, 20, &read), S_OK);
-    EXPECT_EQ(read, 20u);
-    EXPECT_EQ(stream->Read(buffer, 20, &read), STG_E_READFAULT);
-    ASSERT_EQ(read, 10u);
-    EXPECT_EQ(std::memcmp(buffer, kBytes.data() + 20, 10), 0);
-    EXPECT_EQ(stream->Read(buffer, 1, &read), STG_E_READFAULT);
-    EXPECT_EQ(read, 0u);
-
-    // The bytes before the offset stay readable.
-    ASSERT_EQ(stream->Seek(25, STREAM_SEEK_SET, nullptr), S_OK);
-    EXPECT_EQ(stream->Read(buffer, 5, &read), S_OK);
-    EXPECT_EQ(read, 5u);
-}
-
-TEST(MemoryStreamFaults, ReadsFailingFromTheStartStillEndWithSFalse)
-{
-    host::StreamFaults faults;
-    faults.failReadsAt = 0;
-    const Owned<IStream> stream = Faulty(faults);
-    std::uint8_t byte = 0;
-    ULONG read = 7;
-    EXPECT_EQ(stream->Read(&byte, 1, &read), E_FAIL);
-    EXPECT_EQ(read, 0u);
-    ASSERT_EQ(stream->Seek(0, STREAM_SEEK_END, nullptr), S_OK);
-    EXPECT_EQ(stream->Read(&byte, 1, &read), S_FALSE);
-}
-
-TEST(MemoryStreamFaults, ChunkedReadsDeliverFewerBytesWithSOkUntilTheEnd)
-{
-    host::StreamFaults faults;
-    faults.maxBytesPerRead = 40;
-    const Owned<IStream> stream = Faulty(faults);
-    std::vector<std::uint8_t> gathered;
-    std::uint8_t buffer[64] = {};
-    std::vector<ULONG> counts;
-    HRESULT result = S_OK;
-    while (result == S_OK) {
-        ULONG read = 0;
-        result = stream->Read(buffer, sizeof buffer, &read);
-        counts.push_back(read);
-        gathered.insert(gathered.end(), buffer, buffer + read);
+    const std::vector<std::uint8_t> bytes = hosttest::Pattern(100);
+    struct Read {
+        ULONG size;
+        HRESULT result;
+        ULONG count;
+    };
+    // {failStat, failSeek, failReadsAt, maxBytesPerRead, failure}, and the reads.
+    const std::pair<host::StreamFaults, std::vector<Read>> cases[] = {
+        {{true, false, {}, 0, STG_E_ACCESSDENIED}, {{100, S_OK, 100}}},
+        {{false, true, {}, 0, E_FAIL}, {{2, S_OK, 2}, {1, S_OK, 1}}},
+        {{false, false, {}, 40, E_FAIL}, {{10, S_OK, 10}, {64, S_OK, 40}, {64, S_OK, 40}, {64, S_FALSE, 10}}},
+        {{false, false, 30, 0, STG_E_READFAULT}, {{20, S_OK, 20}, {20, STG_E_READFAULT, 10}, {1, STG_E_READFAULT, 0}}},
+        {{false, false, 0, 0, E_FAIL}, {{1, E_FAIL, 0}}},
+        {{false, false, 50, 40, E_FAIL}, {{64, S_OK, 40}, {64, E_FAIL, 10}}},
+    };
+    for (const auto& [faults, reads] : cases) {
+        const hosttest::Owned<IStream> stream(host::MemoryStream::Create(bytes, faults));
+        std::vector<std::uint8_t> gathered;
+        std::uint8_t buffer[100];
+        for (const Read& r : reads) {
+            ULONG count = 99;
+            EXPECT_EQ(stream->Read(buffer, r.size, &count), r.result) << r.size;
+            EXPECT_EQ(count, r.count);
+            gathered.insert(gathered.end(), buffer, buffer + std::min(count, r.size));
+        }
+        EXPECT_TRUE(std::equal(gathered.begin(), gathered.end(), bytes.begin()));
+        STATSTG stat{};
+        stat.cbSize = 42;
+        EXPECT_EQ(stream->Stat(&stat, STATFLAG_NONAME), faults.failStat ? faults.failure : S_OK);
+        EXPECT_EQ(stat.cbSize, faults.failStat ? 42u : 100u);
+        std::uint64_t position = 9;
+        EXPECT_EQ(stream->Seek(0, STREAM_SEEK_END, &position), faults.failSeek ? faults.failure : S_OK);
+        EXPECT_EQ(position, faults.failSeek ? 9u : 100u);
+        EXPECT_EQ(stream->Read(buffer, 1, nullptr), faults.failSeek ? S_OK : S_FALSE);
     }
-    EXPECT_EQ(result, S_FALSE);
-    EXPECT_EQ(counts, (std::vector<ULONG>{40, 40, 20}));
-    EXPECT_EQ(gathered, kBytes);
-
-    ASSERT_EQ(stream->Seek(0, STREAM_SEEK_SET, nullptr), S_OK);
-    ULONG read = 0;
-    EXPECT_EQ(stream->Read(buffer, 10, &read), S_OK) << "a read within the limit is whole";
-    EXPECT_EQ(read, 10u);
-}
-
-TEST(MemoryStreamFaults, ChunkingAndABreakTogetherStopAtTheBreak)
-{
-    host::StreamFaults faults;
-    faults.failReadsAt = 50;
-    faults.maxBytesPerRead = 40;
-    const Owned<IStream> stream = Faulty(faults);
-    std::uint8_t buffer[64] = {};
-    ULONG read = 0;
-    EXPECT_EQ(stream->Read(buffer, sizeof buffer, &read), S_OK);
-    EXPECT_EQ(read, 40u);
-    EXPECT_EQ(stream->Read(buffer, sizeof buffer, &read), E_FAIL);
-    EXPECT_EQ(read, 10u);
 }
 
 } // namespace

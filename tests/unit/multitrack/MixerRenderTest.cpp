@@ -2,17 +2,14 @@
 // short and failing sources, ramps across calls, seeking and closing.
 #include "MultiTrackTestSupport.h"
 
-#include "decoders/DecoderTestSupport.h"
-
 #include <multitrack/MixScratch.h>
 #include <multitrack/RenderMixerBunch.h>
 #include <multitrack/RenderMixerGather.h>
 
-#include <host/TestAudio.h>
+#include <tuple>
 
 namespace {
 
-using mttest::FakeSource;
 using mttest::FakeSourceSetup;
 
 // A constant signal.
@@ -21,31 +18,15 @@ std::function<float(std::uint64_t, std::uint32_t)> Dc(float value)
     return [value](std::uint64_t, std::uint32_t) { return value; };
 }
 
-// Sample (frame, channel) = base + 10 × channel + 1000 × frame: every value
+// Sample (frame, channel) = 1 + 10 × channel + 1000 × frame: every value
 // tells where it came from, and all stay exact in float.
-std::function<float(std::uint64_t, std::uint32_t)> Counting(float base)
+float Counting(std::uint64_t frame, std::uint32_t channel)
 {
-    return [base](std::uint64_t frame, std::uint32_t channel) {
-        return base + 10.0f * static_cast<float>(channel) + 1000.0f * static_cast<float>(frame);
-    };
+    return 1.0f + 10.0f * static_cast<float>(channel) + 1000.0f * static_cast<float>(frame);
 }
 
-TrackGainState Gain(float gain)
-{
-    TrackGainState state;
-    state.gain = gain;
-    return state;
-}
-
-TrackGainState Ramp(float from, float to, std::uint32_t length)
-{
-    TrackGainState state;
-    state.gain = from;
-    state.rampFrom = from;
-    state.rampTo = to;
-    state.rampLength = length;
-    return state;
-}
+TrackGainState Gain(float gain) { return TrackGainState{gain, 0.0f, 0.0f, 0, 0}; }
+TrackGainState Ramp(float from, float to, std::uint32_t length) { return TrackGainState{from, from, to, 0, length}; }
 
 // One rendered block: the frames the mixer reported and the output, which
 // started as `channels` × `frames` copies of `sentinel` (the sized output
@@ -65,38 +46,37 @@ Block RenderBlock(RenderMixerInterface& mixer, std::uint32_t channels, std::uint
 
 class MixerRenderTest : public mttest::MultiTrackTest {
 protected:
+    void Load(RenderMixerInterface& mixer, const std::u16string& list, std::string_view text)
+    {
+        AddFile(list, text);
+        TrackListInfo info;
+        ASSERT_TRUE(mixer.Load(provider, list.c_str(), info)) << vytext::ToUtf8(info.errorMessage);
+    }
     // Loads a ".mtrk" list of one track per setup, "t0.fake", "t1.fake", ...
     void LoadBunch(const std::vector<FakeSourceSetup>& setups)
     {
         std::string text;
         for (std::size_t i = 0; i < setups.size(); ++i) {
-            const std::string name = SourceName(i);
-            AddSource(vytext::ToUtf16(name), setups[i]);
-            text.append("track\t").append(name).append("\n");
+            AddSource(u"t" + vytext::ToUtf16(std::to_string(i)) + u".fake", setups[i]);
+            text.append("track\tt").append(std::to_string(i)).append(".fake\n");
         }
-        AddFile(u"list.mtrk", text);
-        TrackListInfo info;
-        ASSERT_TRUE(bunch.Load(provider, u"list.mtrk", info)) << vytext::ToUtf8(info.errorMessage);
+        Load(bunch, u"list.mtrk", text);
     }
-    static std::string SourceName(std::size_t i)
-    {
-        return std::string("t").append(std::to_string(i)).append(".fake");
-    }
-    FakeSource* Track(std::size_t i) const
-    {
-        return module->Opened(vytext::ToUtf16(SourceName(i)));
-    }
-
-    // Loads a ".mchx" list over one source with `setup`; `statements` are
-    // the "channel" and "track" lines.
-    void LoadGather(const FakeSourceSetup& setup, std::string_view statements)
+    // Loads a ".mchx" list over one source with `setup` (by default four
+    // channels counting); `statements` are the "channel" and "track" lines.
+    void LoadGather(std::string_view statements, FakeSourceSetup setup = CountingSource(4))
     {
         AddSource(u"src.fake", setup);
-        AddFile(u"list.mchx", std::string("source\tsrc.fake\n").append(statements));
-        TrackListInfo info;
-        ASSERT_TRUE(gather.Load(provider, u"list.mchx", info)) << vytext::ToUtf8(info.errorMessage);
+        Load(gather, u"list.mchx", std::string("source\tsrc.fake\n").append(statements));
     }
-    FakeSource* Source() const { return module->Opened(u"src.fake"); }
+    static FakeSourceSetup CountingSource(std::uint32_t channels)
+    {
+        FakeSourceSetup setup;
+        setup.channels = channels;
+        setup.signal = Counting;
+        return setup;
+    }
+    mttest::FakeSource* Source() const { return module->Opened(u"src.fake"); }
 
     RenderMixerBunch bunch;
     RenderMixerGather gather;
@@ -104,19 +84,16 @@ protected:
 
 // --- layered mix (".mtrk") -------------------------------------------------
 
-TEST_F(MixerRenderTest, FloatTracksAddWithTheirGains)
+TEST_F(MixerRenderTest, TracksAddWithTheirGainsSixteenBitScalesAndShorterSourcesLeaveTheRest)
 {
-    FakeSourceSetup setup;
-    setup.signal = Dc(1.0f);
-    LoadBunch({setup, setup});
+    FakeSourceSetup ones;
+    ones.signal = Dc(1.0f);
+    LoadBunch({ones, ones});
     std::vector<TrackGainState> states{Gain(0.5f), Gain(1.0f)};
     const Block block = RenderBlock(bunch, 2, 64, states);
     EXPECT_EQ(block.frames, 64u);
     EXPECT_EQ(block.samples, std::vector<float>(2 * 64, 1.5f));
-}
 
-TEST_F(MixerRenderTest, SixteenBitSamplesAreScaledByTwoToTheMinusFifteen)
-{
     FakeSourceSetup low;
     low.isFloat = false;
     low.channels = 1;
@@ -124,142 +101,100 @@ TEST_F(MixerRenderTest, SixteenBitSamplesAreScaledByTwoToTheMinusFifteen)
     FakeSourceSetup high = low;
     high.signal = Dc(32767.0f);
     LoadBunch({low, high});
-    const auto mixWith = [&](float lowGain, float highGain) {
-        std::vector<TrackGainState> states{Gain(lowGain), Gain(highGain)};
-        const Block block = RenderBlock(bunch, 1, 8, states);
-        EXPECT_EQ(block.frames, 8u);
-        return block.samples;
-    };
-    EXPECT_EQ(mixWith(1.0f, 0.0f), std::vector<float>(8, -1.0f));
-    EXPECT_EQ(mixWith(0.0f, 1.0f), std::vector<float>(8, 0.999969482421875f));
-    EXPECT_EQ(mixWith(1.0f, 1.0f), std::vector<float>(8, -3.0517578125e-05f));
-    EXPECT_EQ(mixWith(0.5f, 0.0f), std::vector<float>(8, -0.5f));
-}
+    const std::tuple<float, float, float> gainsAndSums[] = {
+        {1.0f, 0.0f, -1.0f}, {0.0f, 1.0f, 0.999969482421875f}, {1.0f, 1.0f, -3.0517578125e-05f}, {0.5f, 0.0f, -0.5f}};
+    for (const auto& [lowGain, highGain, expected] : gainsAndSums) {
+        states = {Gain(lowGain), Gain(highGain)};
+        const Block mixed = RenderBlock(bunch, 1, 8, states);
+        EXPECT_EQ(mixed.frames, 8u);
+        EXPECT_EQ(mixed.samples, std::vector<float>(8, expected)) << lowGain << " and " << highGain;
+    }
 
-TEST_F(MixerRenderTest, ShorterSourceLeavesTheRestToTheOthers)
-{
+    // A shorter source leaves the rest to the others.
     FakeSourceSetup first;
-    first.signal = Counting(1.0f);
+    first.signal = Counting;
     first.endsAt = 100;
-    FakeSourceSetup second = first;
-    second.signal = Counting(0.25f);
+    FakeSourceSetup second;
+    second.signal = [](std::uint64_t frame, std::uint32_t channel) { return Counting(frame, channel) - 0.75f; };
     second.endsAt = 60;
     LoadBunch({first, second});
-    std::vector<TrackGainState> states{Gain(1.0f), Gain(1.0f)};
-    constexpr float kSentinel = 0.5f; // shows the samples nobody touched
-    const Block block = RenderBlock(bunch, 2, 128, states, kSentinel);
-    ASSERT_EQ(block.frames, 100u);
-    for (std::uint32_t f = 0; f < 128; ++f) {
-        for (std::uint32_t c = 0; c < 2; ++c) {
-            float expected = kSentinel;
-            if (f < 100)
-                expected += first.signal(f, c);
-            if (f < 60)
-                expected += second.signal(f, c);
-            ASSERT_EQ(block.samples[f * 2 + c], expected) << "frame " << f << " channel " << c;
-        }
-    }
-    // Both at their end: nothing more.
-    EXPECT_EQ(RenderBlock(bunch, 2, 128, states).frames, 0u);
+    states = {Gain(1.0f), Gain(1.0f)};
+    const Block shorter = RenderBlock(bunch, 2, 128, states, 0.5f); // 0.5: what nobody touched
+    EXPECT_EQ(shorter.frames, 100u);
+    std::vector<float> expected(2 * 128, 0.5f);
+    for (std::uint32_t i = 0; i < 2 * 100; ++i)
+        expected[i] += first.signal(i / 2, i % 2) + (i < 2 * 60 ? second.signal(i / 2, i % 2) : 0.0f);
+    EXPECT_EQ(shorter.samples, expected);
+    EXPECT_EQ(RenderBlock(bunch, 2, 128, states).frames, 0u) << "both at their end";
 }
 
+// A failing source adds nothing and is not counted; its ramp stands still
+// and resumes at its next successful call.
 TEST_F(MixerRenderTest, RampOfAFailingSourceResumesAtItsNextSuccessfulCall)
 {
     FakeSourceSetup ramped;
     ramped.channels = 1;
     ramped.signal = Dc(1.0f);
-    ramped.failingCalls = {1};
+    ramped.failingCalls = {1, 4};
     FakeSourceSetup steady = ramped;
-    steady.failingCalls = {};
+    steady.failingCalls = {4};
     LoadBunch({ramped, steady});
     std::vector<TrackGainState> states{Ramp(0.0f, 1.0f, 8), Gain(0.0f)};
-    const auto block = [&]() {
-        const Block rendered = RenderBlock(bunch, 1, 4, states);
-        EXPECT_EQ(rendered.frames, 4u); // the steady track
-        return rendered.samples;
-    };
-    EXPECT_EQ(block(), (std::vector<float>{0.0f, 0.125f, 0.25f, 0.375f}));
-    EXPECT_EQ(block(), (std::vector<float>{0.0f, 0.0f, 0.0f, 0.0f})); // failed: silent, ramp stands
-    EXPECT_EQ(states[0].rampPosition, 4u);
-    EXPECT_EQ(block(), (std::vector<float>{0.5f, 0.625f, 0.75f, 0.875f}));
-    EXPECT_EQ(block(), (std::vector<float>{1.0f, 1.0f, 1.0f, 1.0f}));
+    const std::vector<std::vector<float>> expected = {
+        {0.0f, 0.125f, 0.25f, 0.375f}, {0.0f, 0.0f, 0.0f, 0.0f}, {0.5f, 0.625f, 0.75f, 0.875f}, {1.0f, 1.0f, 1.0f, 1.0f}};
+    for (const std::vector<float>& samples : expected) {
+        const Block block = RenderBlock(bunch, 1, 4, states);
+        EXPECT_EQ(block.frames, 4u) << "the steady track";
+        EXPECT_EQ(block.samples, samples);
+    }
     EXPECT_EQ(states[0].rampLength, 0u);
-    EXPECT_EQ(Track(0)->renderCalls, 4u);
-}
-
-TEST_F(MixerRenderTest, FailingSourceIsNotCounted)
-{
-    FakeSourceSetup failing;
-    failing.signal = Dc(1.0f);
-    failing.failingCalls = {0};
-    LoadBunch({failing});
-    std::vector<TrackGainState> states{Gain(1.0f)};
-    const Block block = RenderBlock(bunch, 2, 16, states);
-    EXPECT_EQ(block.frames, 0u);
-    EXPECT_EQ(block.samples, std::vector<float>(2 * 16, 0.0f));
-}
-
-TEST_F(MixerRenderTest, RampFromABlockBoundary)
-{
-    FakeSourceSetup setup;
-    setup.channels = 2;
-    setup.signal = Dc(1.0f);
-    LoadBunch({setup});
-    std::vector<TrackGainState> states{Ramp(0.0f, 1.0f, 4)};
-    const Block block = RenderBlock(bunch, 2, 8, states);
-    EXPECT_EQ(block.frames, 8u);
-    EXPECT_EQ(block.samples, (std::vector<float>{0, 0, 0.25f, 0.25f, 0.5f, 0.5f, 0.75f, 0.75f, 1, 1,
-                                                 1, 1, 1, 1, 1, 1}));
-    EXPECT_EQ(states[0].gain, 1.0f);
-    EXPECT_EQ(states[0].rampFrom, 0.0f);
-    EXPECT_EQ(states[0].rampTo, 0.0f);
-    EXPECT_EQ(states[0].rampPosition, 0u);
-    EXPECT_EQ(states[0].rampLength, 0u);
+    const Block failed = RenderBlock(bunch, 1, 4, states);
+    EXPECT_EQ(failed.frames, 0u) << "both failing";
+    EXPECT_EQ(failed.samples, std::vector<float>(4, 0.0f));
 }
 
 TEST_F(MixerRenderTest, SourceClaimingMoreFramesThanAskedIsHeldToTheBlock)
 {
-    FakeSourceSetup setup;
-    setup.signal = Dc(1.0f);
-    setup.overstatedFrames = 5000;
-    LoadBunch({setup});
+    FakeSourceSetup bunchSetup;
+    bunchSetup.signal = Dc(1.0f);
+    bunchSetup.overstatedFrames = 5000;
+    LoadBunch({bunchSetup});
     std::vector<TrackGainState> states{Gain(1.0f)};
     const Block block = RenderBlock(bunch, 2, 10, states);
     EXPECT_EQ(block.frames, 10u);
     EXPECT_EQ(block.samples, std::vector<float>(2 * 10, 1.0f));
+
+    FakeSourceSetup gatherSetup = CountingSource(4);
+    gatherSetup.overstatedFrames = 10000;
+    LoadGather("channel\t3\ntrack\tt\t0\t1\t2\n", gatherSetup);
+    const Block gathered = RenderBlock(gather, 3, 4, states);
+    EXPECT_EQ(gathered.frames, 4u);
+    EXPECT_EQ(gathered.samples[3 * 3 + 2], 3021.0f);
 }
 
-TEST_F(MixerRenderTest, BunchSeeksEverySourceInTrackOrder)
+TEST_F(MixerRenderTest, BunchSeeksEverySourceInTrackOrderAndNothingAfterClose)
 {
     std::vector<std::pair<int, std::uint64_t>> seeks;
     std::vector<FakeSourceSetup> setups(3);
     for (int i = 0; i < 3; ++i)
-        setups[i].onSetPosition = [&seeks, i](std::uint64_t sample) {
-            seeks.emplace_back(i, sample);
-        };
+        setups[i].onSetPosition = [&seeks, i](std::uint64_t sample) { seeks.emplace_back(i, sample); };
     LoadBunch(setups);
     EXPECT_TRUE(bunch.SetPosition(480));
     EXPECT_TRUE(bunch.SetPosition(1u << 20)); // past their end: refused, still true
-    const std::vector<std::pair<int, std::uint64_t>> expected{
-        {0, 480}, {1, 480}, {2, 480}, {0, 1u << 20}, {1, 1u << 20}, {2, 1u << 20}};
-    EXPECT_EQ(seeks, expected);
-}
-
-TEST_F(MixerRenderTest, BunchRendersNothingAfterClose)
-{
-    LoadBunch({FakeSourceSetup{}});
+    EXPECT_EQ(seeks, (std::vector<std::pair<int, std::uint64_t>>{{0, 480}, {1, 480}, {2, 480}, {0, 1u << 20},
+                                                                   {1, 1u << 20}, {2, 1u << 20}}));
     bunch.Close();
-    std::vector<TrackGainState> states{Gain(1.0f)};
+    std::vector<TrackGainState> states(3);
     EXPECT_EQ(RenderBlock(bunch, 2, 4, states).frames, 0u);
     EXPECT_TRUE(bunch.SetPosition(0));
-    EXPECT_EQ(Track(0)->renderCalls, 0u);
-    EXPECT_TRUE(Track(0)->positions.empty());
+    EXPECT_EQ(module->Opened(u"t0.fake")->renderCalls, 0u);
+    EXPECT_EQ(seeks.size(), 6u);
 }
 
 TEST_F(MixerRenderTest, NothingRendersAfterAFailedLoad)
 {
-    // The sources stay held, but their formats never passed the check:
-    // the wider one would not fit a scratch buffer sized for the first.
+    // The sources stay held, but their formats never passed the check: the
+    // wider one would not fit a scratch buffer sized for the first.
     FakeSourceSetup narrow;
     narrow.channels = 1;
     FakeSourceSetup wide;
@@ -275,122 +210,44 @@ TEST_F(MixerRenderTest, NothingRendersAfterAFailedLoad)
     EXPECT_EQ(module->Opened(u"wide.fake")->renderCalls, 0u);
 }
 
-TEST_F(MixerRenderTest, BuiltinOpusTracksMixToTheSumOfTheirDecodes)
-{
-    const auto encode = [](double frequency) {
-        testaudio::SignalSpec tone;
-        tone.frames = 9600;
-        tone.channels.assign(2, testaudio::ChannelSignal{});
-        for (auto& channel : tone.channels)
-            channel.frequency = frequency;
-        return testaudio::EncodeOpus(testaudio::Synthesize(tone), 2, 48000);
-    };
-    provider->Add(u"a.opus", encode(440.0));
-    provider->Add(u"b.opus", encode(660.0));
-    const auto decode = [](const char16_t* name) {
-        IHSSWaveDecoder* decoder = OpenBuiltinDecoder(BuiltinDecoderKind::Opus, name);
-        EXPECT_NE(decoder, nullptr);
-        Decoded decoded = DecodeAll(decoder, 2, 1000);
-        decoder->Release();
-        return decoded.samples;
-    };
-    const std::vector<float> a = decode(u"a.opus");
-    const std::vector<float> b = decode(u"b.opus");
-    ASSERT_EQ(a.size(), 2u * 9600);
-    ASSERT_EQ(b.size(), a.size());
-
-    AddFile(u"song.mtrk", "a\ta.opus\nb\tb.opus\n");
-    TrackListInfo info;
-    ASSERT_TRUE(bunch.Load(provider, u"song.mtrk", info));
-    std::vector<TrackGainState> states{Gain(1.0f), Gain(0.5f)};
-    std::vector<float> mixed;
-    std::vector<float> block(2 * 1000);
-    for (;;) {
-        std::fill(block.begin(), block.end(), 0.0f);
-        const std::uint32_t frames = bunch.Render(block.data(), 1000, states);
-        mixed.insert(mixed.end(), block.begin(), block.begin() + 2 * frames);
-        if (frames == 0)
-            break;
-    }
-    ASSERT_EQ(mixed.size(), a.size());
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const float expected = (0.0f + a[i] * 1.0f) + b[i] * 0.5f;
-        ASSERT_EQ(mixed[i], expected) << "sample " << i;
-    }
-}
-
 // --- gathered mix (".mchx") -------------------------------------------------
 
-// A float source of `channels` channels with Counting(1) samples.
-FakeSourceSetup CountingSource(std::uint32_t channels)
+// Tracks take their source channels in order, -1 adds nothing, and tracks
+// sum into the same output channels with their gains.
+TEST_F(MixerRenderTest, TracksTakeTheirSourceChannelsAndSum)
 {
-    FakeSourceSetup setup;
-    setup.channels = channels;
-    setup.signal = Counting(1.0f);
-    return setup;
-}
-
-TEST_F(MixerRenderTest, TrackTakesItsSourceChannelsInOrder)
-{
-    LoadGather(CountingSource(4), "channel\t2\ntrack\tt\t3\t1\n");
-    std::vector<TrackGainState> states{Gain(1.0f)};
-    const Block block = RenderBlock(gather, 2, 16, states);
-    ASSERT_EQ(block.frames, 16u);
-    for (std::uint32_t f = 0; f < 16; ++f) {
-        EXPECT_EQ(block.samples[2 * f], 31.0f + 1000.0f * f);     // source channel 3
-        EXPECT_EQ(block.samples[2 * f + 1], 11.0f + 1000.0f * f); // source channel 1
-    }
-}
-
-TEST_F(MixerRenderTest, UnboundOutputChannelAddsNothing)
-{
-    LoadGather(CountingSource(4), "channel\t2\ntrack\tt\t2\t-1\n");
-    std::vector<TrackGainState> states{Gain(1.0f)};
-    constexpr float kSentinel = 0.5f;
-    const Block block = RenderBlock(gather, 2, 8, states, kSentinel);
-    ASSERT_EQ(block.frames, 8u);
-    for (std::uint32_t f = 0; f < 8; ++f) {
-        EXPECT_EQ(block.samples[2 * f], kSentinel + 21.0f + 1000.0f * f);
-        EXPECT_EQ(block.samples[2 * f + 1], kSentinel);
-    }
-}
-
-TEST_F(MixerRenderTest, TracksSumIntoTheSameOutputChannels)
-{
-    LoadGather(CountingSource(4), "channel\t2\ntrack\ta\t0\t1\ntrack\tb\t2\t3\ntrack\tc\t1\t2\n");
-    const auto sample = [](std::uint32_t f, std::uint32_t c) {
-        return 1.0f + 10.0f * c + 1000.0f * f;
-    };
+    LoadGather("channel\t2\ntrack\ta\t3\t1\ntrack\tb\t2\t-1\ntrack\tc\t0\t2\n");
     const auto render = [&](std::vector<TrackGainState> states) {
-        const Block block = RenderBlock(gather, 2, 8, states);
+        const Block block = RenderBlock(gather, 2, 8, states, 0.5f);
         EXPECT_EQ(block.frames, 8u);
         return block.samples;
     };
     const std::vector<float> all = render({Gain(1.0f), Gain(1.0f), Gain(0.5f)});
-    const std::vector<float> muted = render({Gain(1.0f), Gain(0.0f), Gain(0.5f)});
-    const std::vector<float> silent = render({Gain(0.0f), Gain(0.0f), Gain(0.0f)});
+    const std::vector<float> muted = render({Gain(0.0f), Gain(1.0f), Gain(0.0f)});
     for (std::uint32_t f = 0; f < 8; ++f) {
         const std::uint32_t at = f + 8; // the first render consumed 8 frames
-        EXPECT_EQ(all[2 * f], sample(f, 0) + sample(f, 2) + sample(f, 1) * 0.5f);
-        EXPECT_EQ(all[2 * f + 1], sample(f, 1) + sample(f, 3) + sample(f, 2) * 0.5f);
-        EXPECT_EQ(muted[2 * f], sample(at, 0) + sample(at, 1) * 0.5f);
-        EXPECT_EQ(muted[2 * f + 1], sample(at, 1) + sample(at, 2) * 0.5f);
+        EXPECT_EQ(all[2 * f], 0.5f + Counting(f, 3) + Counting(f, 2) + Counting(f, 0) * 0.5f) << f;
+        EXPECT_EQ(all[2 * f + 1], 0.5f + Counting(f, 1) + Counting(f, 2) * 0.5f) << f;
+        EXPECT_EQ(muted[2 * f], 0.5f + Counting(at, 2)) << f;
+        EXPECT_EQ(muted[2 * f + 1], 0.5f) << f;
     }
-    EXPECT_EQ(silent, std::vector<float>(16, 0.0f));
 }
 
-TEST_F(MixerRenderTest, GatherWithoutFramesOrSourceCallsNothing)
+TEST_F(MixerRenderTest, GatherWithoutFramesOrSourceCallsNothingAndSeeksItsSource)
 {
-    LoadGather(CountingSource(4), "channel\t2\ntrack\tt\t0\t1\n");
+    LoadGather("channel\t2\ntrack\tt\t0\t1\n");
     std::vector<TrackGainState> states{Ramp(0.0f, 1.0f, 4)};
     EXPECT_EQ(RenderBlock(gather, 2, 0, states).frames, 0u);
     EXPECT_EQ(Source()->renderCalls, 0u);
     EXPECT_EQ(states[0].rampPosition, 0u);
+    EXPECT_TRUE(gather.SetPosition(123));
+    EXPECT_TRUE(gather.SetPosition(1u << 30)); // refused by the source
+    EXPECT_EQ(Source()->positions, (std::vector<std::uint64_t>{123, 1u << 30}));
     gather.Close();
     EXPECT_EQ(RenderBlock(gather, 2, 1, states).frames, 0u);
-    EXPECT_EQ(Source()->renderCalls, 0u);
     EXPECT_TRUE(gather.SetPosition(5));
-    EXPECT_TRUE(Source()->positions.empty());
+    EXPECT_EQ(Source()->renderCalls, 0u);
+    EXPECT_EQ(Source()->positions.size(), 2u);
 }
 
 TEST_F(MixerRenderTest, GatherReturnsWhatTheSourceDelivered)
@@ -398,7 +255,7 @@ TEST_F(MixerRenderTest, GatherReturnsWhatTheSourceDelivered)
     FakeSourceSetup setup = CountingSource(4);
     setup.endsAt = 5;
     setup.failingCalls = {0};
-    LoadGather(setup, "channel\t1\ntrack\tt\t0\n");
+    LoadGather("channel\t1\ntrack\tt\t0\n", setup);
     std::vector<TrackGainState> states{Ramp(0.0f, 1.0f, 2)};
     const Block failed = RenderBlock(gather, 1, 8, states);
     EXPECT_EQ(failed.frames, 0u);
@@ -406,75 +263,36 @@ TEST_F(MixerRenderTest, GatherReturnsWhatTheSourceDelivered)
     EXPECT_EQ(states[0].rampPosition, 0u);
     const Block last = RenderBlock(gather, 1, 8, states);
     EXPECT_EQ(last.frames, 5u);
-    EXPECT_EQ(last.samples,
-              (std::vector<float>{0.0f, 1001.0f * 0.5f, 2001.0f, 3001.0f, 4001.0f, 0, 0, 0}));
+    EXPECT_EQ(last.samples, (std::vector<float>{0.0f, 1001.0f * 0.5f, 2001.0f, 3001.0f, 4001.0f, 0, 0, 0}));
 }
 
-TEST_F(MixerRenderTest, GatherHoldsAnOverstatingSourceToTheBlock)
+// Output channels past the eighth stay silent; source channel 255 and above
+// is unbound, 254 is taken; 16-bit sources are scaled by 2^-15.
+TEST_F(MixerRenderTest, OnlyEightSlotsAndSourceChannelsBelow255AreBoundAndSixteenBitIsScaled)
 {
-    FakeSourceSetup setup = CountingSource(4);
-    setup.overstatedFrames = 10000;
-    LoadGather(setup, "channel\t3\ntrack\tt\t0\t1\t2\n");
     std::vector<TrackGainState> states{Gain(1.0f)};
-    const Block block = RenderBlock(gather, 3, 4, states);
-    EXPECT_EQ(block.frames, 4u);
-    EXPECT_EQ(block.samples[3 * 3 + 2], 3021.0f);
-}
-
-TEST_F(MixerRenderTest, GatherSixteenBitSource)
-{
-    FakeSourceSetup setup;
-    setup.channels = 2;
-    setup.isFloat = false;
-    setup.signal = [](std::uint64_t, std::uint32_t channel) {
-        return channel == 0 ? -32768.0f : 16384.0f;
-    };
-    LoadGather(setup, "channel\t3\ntrack\tt\t1\t0\t1\n");
-    std::vector<TrackGainState> states{Gain(1.0f)};
-    const Block block = RenderBlock(gather, 3, 2, states);
-    EXPECT_EQ(block.frames, 2u);
-    EXPECT_EQ(block.samples, (std::vector<float>{0.5f, -1.0f, 0.5f, 0.5f, -1.0f, 0.5f}));
-}
-
-TEST_F(MixerRenderTest, OutputChannelsPastTheEighthStaySilent)
-{
-    LoadGather(CountingSource(12), "channel\t10\ntrack\tt\t11\t10\t9\t8\t7\t6\t5\t4\t3\t2\n");
-    std::vector<TrackGainState> states{Gain(1.0f)};
-    const Block block = RenderBlock(gather, 10, 2, states);
-    ASSERT_EQ(block.frames, 2u);
-    for (std::uint32_t f = 0; f < 2; ++f)
-        for (std::uint32_t i = 0; i < 10; ++i)
-            EXPECT_EQ(block.samples[f * 10 + i],
-                      i < 8 ? 1.0f + 10.0f * (11 - i) + 1000.0f * f : 0.0f)
-                << i;
-}
-
-TEST_F(MixerRenderTest, SourceChannel255IsUnboundButBelowItIsTaken)
-{
-    LoadGather(CountingSource(300), "channel\t3\ntrack\tt\t255\t254\t256\n");
-    std::vector<TrackGainState> states{Gain(1.0f)};
-    const Block block = RenderBlock(gather, 3, 1, states);
-    EXPECT_EQ(block.frames, 1u);
-    EXPECT_EQ(block.samples, (std::vector<float>{0.0f, 2541.0f, 0.0f}));
-}
-
-TEST_F(MixerRenderTest, GatherSeeksItsSource)
-{
-    LoadGather(CountingSource(4), "channel\t1\ntrack\tt\t0\n");
-    EXPECT_TRUE(gather.SetPosition(123));
-    EXPECT_TRUE(gather.SetPosition(1u << 30)); // refused by the source
-    EXPECT_EQ(Source()->positions, (std::vector<std::uint64_t>{123, 1u << 30}));
+    LoadGather("channel\t10\ntrack\tt\t11\t10\t9\t8\t7\t6\t5\t4\t3\t2\n", CountingSource(12));
+    const Block block = RenderBlock(gather, 10, 1, states);
+    ASSERT_EQ(block.frames, 1u);
+    for (std::uint32_t i = 0; i < 10; ++i)
+        EXPECT_EQ(block.samples[i], i < 8 ? Counting(0, 11 - i) : 0.0f) << i;
+    LoadGather("channel\t3\ntrack\tt\t255\t254\t256\n", CountingSource(300));
+    EXPECT_EQ(RenderBlock(gather, 3, 1, states).samples, (std::vector<float>{0.0f, Counting(0, 254), 0.0f}));
+    FakeSourceSetup sixteen;
+    sixteen.isFloat = false;
+    sixteen.signal = [](std::uint64_t, std::uint32_t channel) { return channel == 0 ? -32768.0f : 16384.0f; };
+    LoadGather("channel\t3\ntrack\tt\t1\t0\t1\n", sixteen);
+    EXPECT_EQ(RenderBlock(gather, 3, 2, states).samples, (std::vector<float>{0.5f, -1.0f, 0.5f, 0.5f, -1.0f, 0.5f}));
 }
 
 TEST(MixScratchTest, GrowsOnlyAndRefusesWhatCannotBeHeld)
 {
     std::vector<std::uint32_t> scratch(1);
     ASSERT_TRUE(GrowScratch(scratch, 64));
-    EXPECT_EQ(scratch.size(), 64u);
     ASSERT_TRUE(GrowScratch(scratch, 8));
     EXPECT_EQ(scratch.size(), 64u);
-    // Channel × frame counts beyond 32 bits are not wrapped: they are
-    // refused when no vector can hold them, leaving the buffer as it was.
+    // Channel × frame counts beyond 32 bits are not wrapped: they are refused
+    // when no vector can hold them, leaving the buffer as it was.
     EXPECT_FALSE(GrowScratch(scratch, std::uint64_t{0xFFFFFFFF} * 0xFFFFFFFF));
     EXPECT_FALSE(GrowScratch(scratch, ~std::uint64_t{0}));
     EXPECT_EQ(scratch.size(), 64u);

@@ -1,0 +1,40 @@
+// Peak and RMS of the output per channel, in buckets of a fixed number of
+// frames: what the summary and the plot show of the sound.
+#pragma once
+
+#include "RenderLoop.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace mtrk {
+
+struct EnvelopeBucket {
+    std::vector<float> peak;        // per channel, |sample| at most
+    std::vector<double> sumSquares; // per channel
+    std::uint32_t frames = 0;
+};
+
+class Envelope final : public BlockObserver {
+public:
+    Envelope(const StreamFormat& format, std::uint32_t bucketFrames = 256);
+
+    bool OnBlock(const void* samples, std::uint32_t frames, std::string& error) override;
+
+    [[nodiscard]] const std::vector<EnvelopeBucket>& Buckets() const { return buckets_; }
+    [[nodiscard]] std::uint32_t BucketFrames() const { return bucketFrames_; }
+    [[nodiscard]] std::uint16_t Channels() const { return channels_; }
+    // The largest |sample| over all channels (1.0 = full scale).
+    [[nodiscard]] float Peak() const { return peak_; }
+
+private:
+    void Add(std::uint16_t channel, float value);
+
+    std::uint16_t channels_;
+    bool float32_;
+    std::uint32_t bucketFrames_;
+    std::vector<EnvelopeBucket> buckets_;
+    float peak_ = 0.0f;
+};
+
+} // namespace mtrk

@@ -1,0 +1,55 @@
+#include "ListLocation.h"
+
+#include "ListSources.h"
+
+#include <host/StorageName.h>
+
+#include <vymultitrack/Utf16Text.h>
+
+namespace mtrk {
+namespace {
+
+bool Fail(const std::string& list, const char* what, std::string& error)
+{
+    error = list;
+    error.append(": ").append(what);
+    return false;
+}
+
+} // namespace
+
+bool LocateList(const std::string& list, const std::string& root, ListLocation& out, std::string& error)
+{
+    const std::filesystem::path path(list);
+    const std::string name = path.filename().string();
+    const std::string extension = ExtensionOf(name);
+    if (extension != ".mtrk" && extension != ".mchx")
+        return Fail(list, "not a track list (the name must end in .mtrk or .mchx)", error);
+    out.inlineName = extension == ".mtrk" && IsInlineName(name);
+    std::error_code ignored;
+    if (root.empty()) {
+        out.root = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+        out.url = vytext::ToUtf16(name);
+    } else {
+        out.root = root;
+        const auto absoluteRoot = std::filesystem::absolute(root, ignored).lexically_normal();
+        const auto inside = std::filesystem::absolute(path, ignored).lexically_normal().lexically_relative(absoluteRoot);
+        const bool under = !inside.empty() && *inside.begin() != "..";
+        out.url = vytext::ToUtf16(under ? inside.generic_string() : list);
+    }
+    if (!std::filesystem::is_directory(out.root, ignored))
+        return Fail(list, root.empty() ? "no such folder" : "the --root folder does not exist", error);
+    if (out.inlineName)
+        return true;
+    const auto relative = host::RelativePathOfStorageName(out.url);
+    if (!relative)
+        return Fail(list, "not a name inside the storage root", error);
+    const std::filesystem::path file = out.root / *relative;
+    if (std::filesystem::is_directory(file, ignored))
+        return Fail(list, "is a folder, not a track list", error);
+    if (!std::filesystem::is_regular_file(file, ignored))
+        return Fail(list, "no such file", error);
+    return true;
+}
+
+} // namespace mtrk

@@ -1,0 +1,274 @@
+#include "RenderJob.h"
+
+#include "CheckReport.h"
+#include "Envelope.h"
+#include "GainLanes.h"
+#include "ListLocation.h"
+#include "PluginSession.h"
+#include "Progress.h"
+#include "ScriptActions.h"
+#include "SvgPlot.h"
+#include "SwitchProbe.h"
+#include "Text.h"
+#include "ToolPaths.h"
+#include "WavOutput.h"
+
+#include <platform/Terminal.h>
+
+#include <vymultitrack/Utf16Text.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace mtrk {
+namespace {
+
+// Everything fixed once the stream is open.
+struct Job {
+    const Options& options;
+    const std::atomic<bool>* stop;
+    Timeline timeline;
+    ListLocation location;
+    PluginSession session;
+    StreamFormat format;
+    OpenReport stream;
+    Schedule schedule;
+    std::uint64_t start = 0;
+    std::optional<std::uint64_t> duration;
+};
+
+// The stream frame that output frame `frame` played, following the seeks.
+std::uint64_t StreamPositionAt(const Job& job, std::uint64_t frame)
+{
+    std::uint64_t position = job.start + frame;
+    for (const ScheduledAction& action : job.schedule.actions)
+        if (action.action->kind == ActionKind::Seek && action.frame <= frame)
+            position = action.seekTarget + (frame - action.frame);
+    return position;
+}
+
+// "bar 5:1" (or "bar 4:2.5") for a stream frame, when there is a tempo.
+std::string BarBeat(const Job& job, std::uint64_t position)
+{
+    const Tempo& tempo = job.schedule.tempo;
+    if (tempo.bpm <= 0.0)
+        return {};
+    const double beats = static_cast<double>(position) / tempo.BeatFrames(job.format.rate);
+    const double bar = std::floor(beats / tempo.beatsPerBar + 1e-9);
+    char text[64];
+    std::snprintf(text, sizeof text, "bar %.0f:%g", bar + 1, std::round((beats - bar * tempo.beatsPerBar + 1) * 1000) / 1000);
+    return text;
+}
+
+std::string Where(const TimelineAction& action, const Job& job)
+{
+    return Join(job.timeline.file, ":", std::to_string(action.line));
+}
+
+bool OpenStream(Job& job, Decoder& decoder, std::string& error, int& code)
+{
+    const Options& options = job.options;
+    code = kExitFailed;
+    if (!LocateList(options.lists.front(), options.root, job.location, error))
+        return false;
+    SessionSetup setup;
+    setup.plugin = PluginPath(options.plugin);
+    setup.hostOptions = options.hostOptions;
+    if (options.pcm16)
+        setup.hostModule = HostModulePath();
+    if (!job.session.Start(setup, error) || !job.session.UseStorage(job.location.root, error))
+        return false;
+    decoder = job.session.Open(job.location.url, error);
+    HSSWaveFormat format{};
+    if (!decoder || decoder->GetFormat(&format) < 0) {
+        error = Join(options.lists.front(), ": does not load: ", error.empty() ? "the plug-in gave no message" : error);
+        return false;
+    }
+    if (format.sampleFormat != kSampleFormatFloat32 && format.sampleFormat != kSampleFormatInt16) {
+        error = Join(options.lists.front(), ": unexpected sample format ", std::to_string(format.sampleFormat));
+        return false;
+    }
+    job.format = {format.sampleRate, static_cast<std::uint16_t>(format.channelCount),
+                  format.sampleFormat == kSampleFormatFloat32, format.totalSamples};
+    if (job.session.LastOpen())
+        job.stream = *job.session.LastOpen();
+    if (!job.timeline.actions.empty() && !job.session.LastOpen()) {
+        error = job.session.ScriptFaceLinked() ? "the stream has no multi-track ID, so timeline actions cannot reach it"
+                                               : "--timeline needs the plug-in's script face (V2Link), which it lacks";
+        return false;
+    }
+    code = kExitUsage;
+    job.schedule.tempo = EffectiveTempo(job.timeline, options.bpm, options.meter);
+    if (options.start && !ToFrames(*options.start, job.format.rate, job.schedule.tempo, job.start, error)) {
+        error.insert(0, "--start: ");
+        return false;
+    }
+    if (job.format.totalFrames > 0 && job.start >= job.format.totalFrames) {
+        error = Join("--start is past the end of the stream (", FormatSeconds(job.format.totalFrames, job.format.rate), ")");
+        return false;
+    }
+    std::uint64_t frames = 0;
+    if (options.duration) {
+        if (!ToFrames(*options.duration, job.format.rate, job.schedule.tempo, frames, error))
+            return false;
+        job.duration = frames;
+    }
+    if (!BuildSchedule(job.timeline, job.schedule.tempo, job.format.rate, job.format.totalFrames, job.schedule, error))
+        return false;
+    code = kExitFailed;
+    if (job.start > 0 && decoder->SetPosition(job.start) < 0) {
+        error = "the stream refused the seek to --start";
+        return false;
+    }
+    return true;
+}
+
+// Renders the stream once more from the start, leaving `skip` out.
+bool RenderWithout(Job& job, const TimelineAction* skip, BlockObserver& observer)
+{
+    std::string ignored;
+    Decoder decoder = job.session.Open(job.location.url, ignored);
+    if (!decoder || (job.start > 0 && decoder->SetPosition(job.start) < 0))
+        return false;
+    ScriptActions quiet(job.session, job.stream.id, job.format, job.schedule.tempo, [](const std::string&) {}, skip);
+    RenderRequest request;
+    request.block = kMaxBlock / 16;
+    request.outputFrames = job.duration;
+    request.startPosition = job.start;
+    request.stop = job.stop;
+    const RenderOutcome outcome = RenderStream(*decoder, job.format, job.schedule, request, quiet, {&observer});
+    static_cast<void>(job.session.TakeLog());
+    return outcome.ok;
+}
+
+std::vector<PlotMarker> Markers(Job& job, const std::vector<ActionRecord>& records,
+                                std::vector<std::optional<std::uint64_t>>& effects, const Recorder& recorder,
+                                bool quiet)
+{
+    std::vector<PlotMarker> markers;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const ActionRecord& record = records[i];
+        const TimelineAction& action = *record.action;
+        const std::string where = Where(action, job);
+        if (action.kind != ActionKind::Delay) {
+            effects.push_back(record.outputFrame);
+            const char* kind = action.kind == ActionKind::Rebind ? "rebind" : action.kind == ActionKind::Seek ? "seek" : "line";
+            markers.push_back({record.outputFrame, MarkerKind::Immediate, Join(kind, " ", std::to_string(action.line))});
+            continue;
+        }
+        markers.push_back({record.outputFrame, MarkerKind::Armed, Join("armed (line ", std::to_string(action.line), ")")});
+        effects.push_back(record.accepted ? FindSwitchFrame(recorder.Bytes(), job.format.FrameBytes(),
+                                                            [&](BlockObserver& o) { return RenderWithout(job, &action, o); })
+                                          : std::nullopt);
+        if (!effects.back()) {
+            if (!quiet)
+                std::printf("%s: the delayed change made no difference to the output\n", where.c_str());
+            continue;
+        }
+        const std::uint64_t frame = *effects.back();
+        const std::string bar = BarBeat(job, StreamPositionAt(job, frame));
+        markers.push_back({frame, MarkerKind::Switch, Join("switch ", bar.empty() ? FormatSeconds(frame, job.format.rate) : bar)});
+        std::printf("%s: the delayed change first altered output frame %llu (%s%s%s)\n", where.c_str(),
+                    static_cast<unsigned long long>(frame), FormatSeconds(frame, job.format.rate).c_str(),
+                    bar.empty() ? "" : ", ", bar.c_str());
+    }
+    return markers;
+}
+
+} // namespace
+
+int Fail(int code, const std::string& message)
+{
+    std::fprintf(stderr, "mtrk-render: %s\n", message.c_str());
+    return code;
+}
+
+int RunRender(const Options& options, const std::atomic<bool>* stop)
+{
+    Job job{options, stop, {}, {}, {}, {}, {}, {}, 0, std::nullopt};
+    std::string error;
+    if (!options.timeline.empty() && !LoadTimeline(options.timeline, job.timeline, error))
+        return Fail(kExitUsage, error);
+    Decoder decoder;
+    int code = kExitFailed;
+    if (!OpenStream(job, decoder, error, code))
+        return Fail(code, error);
+
+    WavOutput wav;
+    OutputFile plotFile;
+    if (!wav.Open(options.output, job.format.channels, job.format.rate, job.format.float32, error) ||
+        (!options.plot.empty() && !plotFile.Open(options.plot, error)))
+        return Fail(kExitFailed, error);
+
+    Progress progress(!options.quiet && platform::IsTerminal(platform::StandardStream::Error), job.format.rate,
+                      job.duration.value_or(job.format.totalFrames > job.start ? job.format.totalFrames - job.start : 0));
+    const auto say = [&](const std::string& line) {
+        if (options.quiet)
+            return;
+        progress.Clear();
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    };
+    const HSSWaveFormat opened{job.format.rate, job.format.channels,
+                               job.format.float32 ? kSampleFormatFloat32 : kSampleFormatInt16,
+                               0, job.format.totalFrames, 0, {0, 0, 0}};
+    say(Join("open: ", DescribeOpen(job.stream), "; ", DescribeFormat(opened)));
+    Envelope envelope(job.format);
+    Recorder recorder(job.format.FrameBytes());
+    std::vector<BlockObserver*> observers{&wav, &envelope, &progress};
+    const bool probe = !options.plot.empty() &&
+                       std::any_of(job.timeline.actions.begin(), job.timeline.actions.end(),
+                                   [](const TimelineAction& a) { return a.kind == ActionKind::Delay; });
+    if (probe)
+        observers.push_back(&recorder);
+    ScriptActions actions(job.session, job.stream.id, job.format, job.schedule.tempo, say);
+    RenderRequest request;
+    request.block = options.block;
+    request.outputFrames = job.duration;
+    request.startPosition = job.start;
+    request.stop = stop;
+    const RenderOutcome outcome = RenderStream(*decoder, job.format, job.schedule, request, actions, observers);
+    progress.Clear();
+    const double seconds = progress.ElapsedSeconds();
+    decoder.reset();
+    if (!outcome.ok)
+        return Fail(kExitFailed, outcome.error);
+    for (std::size_t i = outcome.actionsRun; i < job.schedule.actions.size(); ++i)
+        std::fprintf(stderr, "mtrk-render: %s: after the end of the render, not carried out\n",
+                     Where(*job.schedule.actions[i].action, job).c_str());
+
+    if (!options.plot.empty()) {
+        std::vector<std::optional<std::uint64_t>> effects;
+        PlotInput plot;
+        plot.markers = Markers(job, actions.Records(), effects, recorder, options.quiet);
+        plot.title = Join(options.lists.front(), " -> ", options.output);
+        plot.envelope = &envelope;
+        plot.rate = job.format.rate;
+        plot.frames = outcome.frames;
+        plot.startPosition = job.start;
+        plot.tempo = job.schedule.tempo;
+        for (const auto& name : job.stream.firstNames)
+            plot.trackNames.push_back(vytext::ToUtf8(name));
+        plot.gains = RequestedGains(job.stream, actions.Records(), effects, job.format.rate, outcome.frames);
+        const std::string svg = DrawSvg(plot);
+        if (!plotFile.Write(svg.data(), svg.size(), error))
+            return Fail(kExitFailed, error);
+    }
+    if (!options.plot.empty() && !plotFile.Commit(error))
+        return Fail(kExitFailed, error);
+    if (!wav.Commit(error)) {
+        std::error_code ignored;
+        if (!options.plot.empty())
+            std::filesystem::remove(options.plot, ignored);
+        return Fail(kExitFailed, error);
+    }
+    Summary summary{options.output, outcome.frames, job.format.rate, job.format.channels, job.format.float32,
+                    envelope.Peak(), seconds};
+    std::printf("%s\n", FormatSummary(summary).c_str());
+    if (!options.plot.empty())
+        std::printf("plot: %s\n", options.plot.c_str());
+    return kExitOk;
+}
+
+} // namespace mtrk
