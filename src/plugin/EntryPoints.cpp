@@ -82,6 +82,12 @@ VY_EXPORT HRESULT VY_STDCALL GetModuleInstance(IHSSModule** out,
     MultiTrackModule* module = nullptr;
     try {
         ProcessState& state = TheProcessState();
+        // The built-in modules keep a plain copy of the provider they were
+        // made with: when another provider replaces it, let them go before
+        // the old one may be destroyed, so the next source opens through a
+        // module made with the new provider instead of a dangling pointer.
+        if (storageProvider && storageProvider != state.storageProvider)
+            ReleaseBuiltinModules();
         state.KeepStorageProvider(storageProvider);
         if (ModuleRegistry* registry = state.EnsureRegistry(u"VyModules")) {
             registry->storageProvider = storageProvider;

@@ -1,6 +1,8 @@
 #include "PluginStateGuard.h"
 
+#include <decoders/Over8chSupportOpusDecoder.h>
 #include <multitrack/MultiTrackModule.h>
+#include <sound/BasicHSSModule.h>
 #include <platform/DynamicLibrary.h>
 #include <plugin/HostModuleCheck.h>
 
@@ -196,5 +198,23 @@ TEST_F(SixteenBitOutputTest, FollowsTheImageThatHoldsTheProvider)
     MultiTrackModule* module = NewModule(&heapless);
     EXPECT_FALSE(module->Use16BitOutput());
     module->Release();
+    Reset();
+}
+
+TEST_F(GetModuleInstanceTest, ANewProviderRetiresBuiltinModulesMadeWithTheOldOne)
+{
+    CountingProvider first;
+    IHSSModule* module = NewModule(&first);
+    TheProcessState().opusModule = new BasicHSSModule<Over8chSupportOpusDecoder>(&first, nullptr);
+    // The same provider again keeps the module.
+    IHSSModule* again = NewModule(&first);
+    EXPECT_NE(TheProcessState().opusModule, nullptr);
+    // Another provider releases it before the first provider is let go.
+    CountingProvider second;
+    IHSSModule* other = NewModule(&second);
+    EXPECT_EQ(TheProcessState().opusModule, nullptr);
+    EXPECT_EQ(first.references, 1u);
+    for (IHSSModule* m : {module, again, other})
+        m->Release();
     Reset();
 }
