@@ -91,32 +91,6 @@ WavDecoder::~WavDecoder()
     stream_->Release();
 }
 
-HRESULT WavDecoder::QueryInterface(REFIID iid, void** out)
-{
-    if (!out)
-        return E_INVALIDARG;
-    if (iid == IID_IUnknown || iid == IID_IHSSObject) {
-        *out = static_cast<IHSSWaveDecoder*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG WavDecoder::AddRef()
-{
-    return references_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-ULONG WavDecoder::Release()
-{
-    const ULONG left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 HRESULT WavDecoder::GetFormat(HSSWaveFormat* format)
 {
     if (!format)

@@ -3,6 +3,8 @@
 // stored, with sample-exact seeking.
 #pragma once
 
+#include "RefCounted.h"
+
 #include "WavHeader.h"
 
 #include <vymultitrack/IHSSWaveDecoder.h>
@@ -13,7 +15,7 @@
 
 namespace vywav {
 
-class WavDecoder final : public IHSSWaveDecoder {
+class WavDecoder final : public RefCounted<IHSSWaveDecoder> {
 public:
     // Reads the header of `stream` and, when it is a WAVE file this decoder
     // plays, stores a new decoder with one reference through `out` (taking
@@ -22,9 +24,6 @@ public:
     [[nodiscard]] static WavError Open(IStream* stream, WavDecoder** out);
 
     // Answers IID_IUnknown and IID_IHSSObject.
-    HRESULT VY_STDCALL QueryInterface(REFIID iid, void** out) override;
-    ULONG VY_STDCALL AddRef() override;
-    ULONG VY_STDCALL Release() override;
     // Sample rate, channels, 16 or 0x10020, seek code 2, total frames and
     // milliseconds (frames × 1000 ÷ rate, truncated, at most 0xFFFFFFFF).
     // E_INVALIDARG for a null `format`.
@@ -42,9 +41,8 @@ public:
 
 private:
     WavDecoder(IStream* stream, const WavLayout& layout);
-    ~WavDecoder();
+    ~WavDecoder() override;
 
-    std::atomic<ULONG> references_{1};
     IStream* stream_; // one reference
     WavLayout layout_;
     HSSWaveFormat format_{};

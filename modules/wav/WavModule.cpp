@@ -44,32 +44,6 @@ WavModule::~WavModule()
         provider_->Release();
 }
 
-HRESULT WavModule::QueryInterface(REFIID iid, void** out)
-{
-    if (!out)
-        return E_INVALIDARG;
-    if (iid == IID_IUnknown || iid == IID_IHSSObject) {
-        *out = static_cast<IHSSModule*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG WavModule::AddRef()
-{
-    return references_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-ULONG WavModule::Release()
-{
-    const ULONG left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 HRESULT WavModule::GetCopyrightText(char16_t* buffer, std::uint32_t length)
 {
     return CopyText(kCopyrightText, buffer, length);

@@ -2,6 +2,8 @@
 // decoders on sources from the host's storage provider.
 #pragma once
 
+#include "RefCounted.h"
+
 #include <vymultitrack/HSSStorageProvider.h>
 #include <vymultitrack/IHSSModule.h>
 
@@ -15,16 +17,13 @@ inline constexpr const char16_t* kDescriptionText = u"RIFF WAVE decoder (16-bit 
 inline constexpr const char16_t* kShortName = u"RIFF wave";
 inline constexpr const char16_t* kExtension = u".wav";
 
-class WavModule final : public IHSSModule {
+class WavModule final : public RefCounted<IHSSModule> {
 public:
     // A new module with one reference, holding one reference on `provider`
     // (may be null); null when it cannot be allocated.
     [[nodiscard]] static WavModule* Create(HSSStorageProvider* provider);
 
     // Answers IID_IUnknown and IID_IHSSObject.
-    HRESULT VY_STDCALL QueryInterface(REFIID iid, void** out) override;
-    ULONG VY_STDCALL AddRef() override;
-    ULONG VY_STDCALL Release() override;
     // Copy at most length-1 characters and terminate (length 0 writes
     // nothing). E_INVALIDARG for a null buffer with a length.
     HRESULT VY_STDCALL GetCopyrightText(char16_t* buffer, std::uint32_t length) override;
@@ -46,9 +45,8 @@ public:
 
 private:
     explicit WavModule(HSSStorageProvider* provider);
-    ~WavModule();
+    ~WavModule() override;
 
-    std::atomic<ULONG> references_{1};
     HSSStorageProvider* provider_; // one reference while not null
 };
 
