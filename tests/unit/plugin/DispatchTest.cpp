@@ -1,359 +1,222 @@
+// tPKQDispatch, the base of the plug-in's script objects: its default
+// answers, how the by-number slots, ApplyOperation and the try-block
+// wrappers reach the by-name slots, and its reference counting.
 #include "LinkedRuntimeTest.h"
 
+#include <plugin/HostTryBlock.h>
 #include <plugin/tPKQDispatch.h>
 
-#include <host/script/Variant.h>
+#include <host/script/ScriptException.h>
 
-#include <optional>
+#include <functional>
+#include <map>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace {
 
 using DispatchTest = LinkedRuntimeTest;
 
-// Records what its by-name slots receive and answers a code of its own per
-// slot, so that a by-number call shows where it arrived and with what.
+// Records the last call of its by-name slots and answers 100 + the slot
+// number (or what `answers` says), or raises a host exception when told to.
+// GetMember reads `value`, a successful SetMember writes it.
 class RecordingDispatch : public tPKQDispatch {
 public:
-    struct Received {
+    struct Received { // data: the result, value or className
         int slot = -1;
-        std::optional<std::u16string> name;
-        pkq_uint32* hint = reinterpret_cast<pkq_uint32*>(1);
+        std::u16string name;
         pkq_uint32 flags = 0;
-        const void* data = nullptr; // result, value or className
+        pkq_uint32* hint = nullptr;
+        const void* data = nullptr;
         pkq_int count = 0;
-        const void* params = nullptr;
-        const void* operand = nullptr;
+        tPKQVariant** params = nullptr;
         iPKQDispatch2* objThis = nullptr;
-    };
+    } got;
+    bool raise = false;
+    std::map<int, pkq_int> answers;
+    tPKQVariant value{static_cast<pkq_int32>(5)};
 
-    pkq_int VY_CDECL CallMember(pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                                tPKQVariant* result, pkq_int count, tPKQVariant** params,
-                                iPKQDispatch2* objThis) override
+    pkq_int VY_CDECL CallMember(pkq_uint32 f, const pkq_char* n, pkq_uint32* h, tPKQVariant* r, pkq_int c,
+                                tPKQVariant** p, iPKQDispatch2* t) override { return Note({2, n, f, h, r, c, p, t}); }
+    pkq_int VY_CDECL GetMember(pkq_uint32 f, const pkq_char* n, pkq_uint32* h, tPKQVariant* r, iPKQDispatch2* t) override
     {
-        return Note(2, flags, name, hint, result, objThis, count, params);
+        r->CopyRef(value);
+        return Note({4, n, f, h, r, 0, nullptr, t});
     }
-    pkq_int VY_CDECL GetMember(pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                               tPKQVariant* result, iPKQDispatch2* objThis) override
+    pkq_int VY_CDECL SetMember(pkq_uint32 f, const pkq_char* n, pkq_uint32* h, const tPKQVariant* v,
+                               iPKQDispatch2* t) override
     {
-        return Note(4, flags, name, hint, result, objThis);
+        const pkq_int answer = Note({6, n, f, h, v, 0, nullptr, t});
+        if (answer >= 0)
+            value.CopyRef(*v);
+        return answer;
     }
-    pkq_int VY_CDECL SetMember(pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                               const tPKQVariant* value, iPKQDispatch2* objThis) override
+    pkq_int VY_CDECL CountMembers(pkq_int* r, const pkq_char* n, pkq_uint32* h, iPKQDispatch2* t) override
     {
-        return Note(6, flags, name, hint, value, objThis);
+        return Note({8, n, 0, h, r, 0, nullptr, t});
     }
-    pkq_int VY_CDECL CountMembers(pkq_int* result, const pkq_char* name, pkq_uint32* hint,
-                                  iPKQDispatch2* objThis) override
+    pkq_int VY_CDECL RemoveMember(pkq_uint32 f, const pkq_char* n, pkq_uint32* h, iPKQDispatch2* t) override
     {
-        return Note(8, 0, name, hint, result, objThis);
+        return Note({12, n, f, h, nullptr, 0, nullptr, t});
     }
-    pkq_int VY_CDECL RemoveMember(pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                                  iPKQDispatch2* objThis) override
-    {
-        return Note(12, flags, name, hint, nullptr, objThis);
-    }
-    pkq_int VY_CDECL CreateNew(pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                               iPKQDispatch2** result, pkq_int count, tPKQVariant** params,
-                               iPKQDispatch2* objThis) override
-    {
-        return Note(14, flags, name, hint, result, objThis, count, params);
-    }
-    pkq_int VY_CDECL Invalidate(pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                                iPKQDispatch2* objThis) override
-    {
-        return Note(16, flags, name, hint, nullptr, objThis);
-    }
-    pkq_int VY_CDECL IsValid(pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                             iPKQDispatch2* objThis) override
-    {
-        return Note(18, flags, name, hint, nullptr, objThis);
-    }
-    pkq_int VY_CDECL IsInstanceOf(pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                                  const pkq_char* className, iPKQDispatch2* objThis) override
-    {
-        return Note(21, flags, name, hint, className, objThis);
-    }
-    pkq_int VY_CDECL ApplyOperation(pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                                    tPKQVariant* result, const tPKQVariant* operand,
-                                    iPKQDispatch2* objThis) override
-    {
-        received.operand = operand;
-        return Note(23, flags, name, hint, result, objThis);
-    }
-
-    Received received;
+    pkq_int VY_CDECL IsInstanceOf(pkq_uint32 f, const pkq_char* n, pkq_uint32* h, const pkq_char* c,
+                                  iPKQDispatch2* t) override { return Note({21, n, f, h, c, 0, nullptr, t}); }
 
 private:
-    pkq_int Note(int slot, pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                 const void* data, iPKQDispatch2* objThis, pkq_int count = 0,
-                 const void* params = nullptr)
+    pkq_int Note(const Received& received)
     {
-        received.slot = slot;
-        received.flags = flags;
-        received.name = name ? std::optional<std::u16string>(name) : std::nullopt;
-        received.hint = hint;
-        received.data = data;
-        received.objThis = objThis;
-        received.count = count;
-        received.params = params;
-        return 100 + slot;
+        got = received;
+        if (raise)
+            throw host::ScriptException(u"ScriptError", u"raised");
+        return answers.count(got.slot) ? answers[got.slot] : 100 + got.slot;
     }
 };
 
-// Counts its BeforeDestruction calls, optionally re-referencing itself
-// there, and reports its destruction.
-class LifetimeDispatch : public tPKQDispatch {
-public:
-    LifetimeDispatch(bool* destroyedFlag, int referencesToTake)
-        : destroyed(destroyedFlag), takes(referencesToTake)
-    {
-    }
-    ~LifetimeDispatch() override { *destroyed = true; }
-
-    void BeforeDestruction() override
-    {
-        ++beforeDestructionCalls;
-        for (int i = 0; i < takes; ++i)
-            AddRef();
-    }
-
-    bool Invalidated() const { return IsInvalidated(); }
-    pkq_int32 References() const { return RefCount(); }
-
-    int beforeDestructionCalls = 0;
-
-private:
-    bool* destroyed;
-    int takes;
-};
-
-// One member, `value`, read and written through GetMember / SetMember.
-class OneMemberDispatch : public tPKQDispatch {
-public:
-    explicit OneMemberDispatch(pkq_int32 initial) : value(initial) {}
-
-    pkq_int VY_CDECL GetMember(pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                               tPKQVariant* result, iPKQDispatch2* objThis) override
-    {
-        ++reads;
-        EXPECT_EQ(flags, 0u);
-        Check(name, hint, objThis);
-        if (getAnswer >= 0)
-            result->CopyRef(value);
-        return getAnswer;
-    }
-    pkq_int VY_CDECL SetMember(pkq_uint32 flags, const pkq_char* name, pkq_uint32* hint,
-                               const tPKQVariant* written, iPKQDispatch2* objThis) override
-    {
-        ++writes;
-        EXPECT_EQ(flags, 0u);
-        Check(name, hint, objThis);
-        if (setAnswer >= 0)
-            value.CopyRef(*written);
-        return setAnswer;
-    }
-
-    tPKQVariant value;
-    pkq_int getAnswer = 0;
-    pkq_int setAnswer = 0;
-    int reads = 0;
-    int writes = 0;
-    pkq_uint32 expectedHint = 0;
-
-private:
-    void Check(const pkq_char* name, pkq_uint32* hint, iPKQDispatch2* objThis)
-    {
-        EXPECT_EQ(std::u16string(name), u"member");
-        EXPECT_EQ(hint, &expectedHint);
-        EXPECT_EQ(objThis, this);
-    }
-};
-
+// CountMembers never answers, the others only when given no name.
 TEST_F(DispatchTest, DefaultsAnswerNotHandled)
 {
-    auto* object = new tPKQDispatch;
-    tPKQVariant result;
-    pkq_int count = 0;
+    auto* o = new tPKQDispatch;
+    tPKQVariant v;
+    pkq_int n = 0;
     iPKQDispatch2* created = nullptr;
-    for (const pkq_char* name :
-         {static_cast<const pkq_char*>(u"x"), static_cast<const pkq_char*>(nullptr)}) {
-        const pkq_int byName = name ? PKQ_E_MEMBERNOTFOUND : PKQ_E_NOTIMPL;
-        EXPECT_EQ(object->CallMember(0, name, nullptr, &result, 0, nullptr, object), byName);
-        EXPECT_EQ(object->GetMember(0, name, nullptr, &result, object), byName);
-        EXPECT_EQ(object->SetMember(0, name, nullptr, &result, object), byName);
-        EXPECT_EQ(object->RemoveMember(0, name, nullptr, object), byName);
-        EXPECT_EQ(object->CreateNew(0, name, nullptr, &created, 0, nullptr, object), byName);
-        EXPECT_EQ(object->Invalidate(0, name, nullptr, object), byName);
-        EXPECT_EQ(object->IsValid(0, name, nullptr, object), byName);
-        EXPECT_EQ(object->IsInstanceOf(0, name, nullptr, u"Object", object), byName);
-        // CountMembers answers "not handled" whether or not a name is given.
-        EXPECT_EQ(object->CountMembers(&count, name, nullptr, object), PKQ_E_NOTIMPL);
+    for (const pkq_char* name : {static_cast<const pkq_char*>(u"x"), static_cast<const pkq_char*>(nullptr)}) {
+        const std::vector<pkq_int> answers = {
+            o->CallMember(0, name, nullptr, &v, 0, nullptr, o),      o->GetMember(0, name, nullptr, &v, o),
+            o->SetMember(0, name, nullptr, &v, o),                   o->RemoveMember(0, name, nullptr, o),
+            o->CreateNew(0, name, nullptr, &created, 0, nullptr, o), o->Invalidate(0, name, nullptr, o),
+            o->IsValid(0, name, nullptr, o),                         o->IsInstanceOf(0, name, nullptr, u"Object", o)};
+        EXPECT_EQ(answers, std::vector<pkq_int>(8, name ? PKQ_E_MEMBERNOTFOUND : PKQ_E_NOTIMPL));
     }
-    // By number, the member always has a name: its number.
-    EXPECT_EQ(object->GetMemberByNumber(0, 3, &result, object), PKQ_E_MEMBERNOTFOUND);
-    EXPECT_EQ(object->CountMembersByNumber(&count, 3, object), PKQ_E_NOTIMPL);
-    EXPECT_EQ(object->EnumMembers(0, nullptr, object), PKQ_E_NOTIMPL);
-    EXPECT_EQ(object->Reserved11(0, object), PKQ_E_NOTIMPL);
-    EXPECT_EQ(object->Reserved20(0, object), PKQ_E_NOTIMPL);
-    EXPECT_EQ(object->Reserved25(0, object), PKQ_E_NOTIMPL);
-    EXPECT_EQ(object->Reserved28(0, object), PKQ_E_NOTIMPL);
-    EXPECT_EQ(object->Release(), 0u);
+    const std::vector<pkq_int> never = {
+        o->CountMembers(&n, u"x", nullptr, o), o->CountMembersByNumber(&n, 3, o), o->EnumMembers(0, nullptr, o),
+        o->Reserved11(0, o), o->Reserved20(0, o), o->Reserved25(0, o), o->Reserved26(0, o), o->Reserved27(0, o),
+        o->Reserved28(0, o)};
+    EXPECT_EQ(never, std::vector<pkq_int>(9, PKQ_E_NOTIMPL));
+    EXPECT_EQ(o->Release(), 0u);
 }
 
-TEST_F(DispatchTest, ByNumberSlotsForwardTheDecimalNumberWithoutHint)
+// The by-number slots call their by-name slot with the decimal number and
+// no hint; the try-block wrappers call theirs unchanged and turn a host
+// exception into a thrown copy of its record.
+TEST_F(DispatchTest, ByNumberSlotsAndTryWrappersReachTheirByNameSlot)
 {
-    auto* object = new RecordingDispatch;
-    const RecordingDispatch::Received& got = object->received;
-    tPKQVariant result;
-    tPKQVariant* params[1] = {&result};
-    pkq_int count = 0;
-    iPKQDispatch2* created = nullptr;
-    iPKQDispatch2* const self = object;
-
-    auto expectForwarded = [&](pkq_int answer, int slot, const std::u16string& name) {
-        EXPECT_EQ(answer, 100 + slot) << "slot " << slot;
-        EXPECT_EQ(got.slot, slot);
-        EXPECT_EQ(got.name, name) << "slot " << slot;
-        EXPECT_EQ(got.hint, nullptr) << "slot " << slot;
-        EXPECT_EQ(got.objThis, self) << "slot " << slot;
+    auto* o = new RecordingDispatch;
+    auto* other = new tPKQDispatch;
+    tPKQVariant v;
+    tPKQVariant* params[1] = {&v};
+    pkq_uint32 h = 0;
+    pkq_int n = 0;
+    const pkq_char* const className = u"Array";
+    using namespace hostapi;
+    // The slot reached, with the name, flags, hint and data it was given.
+    using Row = std::tuple<int, const char16_t*, pkq_uint32, pkq_uint32*, const void*, bool, std::function<pkq_int()>>;
+    const Row rows[] = {
+        {2, u"12", 0x10, nullptr, &v, false, [&] { return o->CallMemberByNumber(0x10, 12, &v, 1, params, other); }},
+        {4, u"-2147483648", 0x400, nullptr, &v, false, [&] { return o->GetMemberByNumber(0x400, INT32_MIN, &v, other); }},
+        {6, u"12", 0x200, nullptr, &v, false, [&] { return o->SetMemberByNumber(0x200, 12, &v, other); }},
+        {8, u"12", 0, nullptr, &n, false, [&] { return o->CountMembersByNumber(&n, 12, other); }},
+        {12, u"12", 0x20, nullptr, nullptr, false, [&] { return o->RemoveMemberByNumber(0x20, 12, other); }},
+        {21, u"12", 0x60, nullptr, className, false, [&] { return o->IsInstanceOfByNumber(0x60, 12, className, other); }},
+        {2, u"m", 0x77, &h, &v, true, [&] { return TryCallMember(o, 0x77, u"m", &h, &v, 1, params, other); }},
+        {4, u"m", 0x77, &h, &v, true, [&] { return TryGetMember(o, 0x77, u"m", &h, &v, other); }},
+        {4, u"9", 0x77, nullptr, &v, true, [&] { return TryGetMemberByNumber(o, 0x77, 9, &v, other); }},
+        {6, u"m", 0x77, &h, &v, true, [&] { return TrySetMember(o, 0x77, u"m", &h, &v, other); }},
+        {8, u"m", 0, &h, &n, true, [&] { return TryCountMembers(o, &n, u"m", &h, other); }},
+        {12, u"m", 0x77, &h, nullptr, true, [&] { return TryRemoveMember(o, 0x77, u"m", &h, other); }},
     };
-
-    expectForwarded(object->CallMemberByNumber(0x10, 12, &result, 1, params, self), 2, u"12");
-    EXPECT_EQ(got.flags, 0x10u);
-    EXPECT_EQ(got.data, &result);
-    EXPECT_EQ(got.count, 1);
-    EXPECT_EQ(got.params, params);
-    expectForwarded(object->GetMemberByNumber(0x400, 12, &result, self), 4, u"12");
-    EXPECT_EQ(got.flags, 0x400u);
-    EXPECT_EQ(got.data, &result);
-    expectForwarded(object->SetMemberByNumber(0x200, 12, &result, self), 6, u"12");
-    EXPECT_EQ(got.flags, 0x200u);
-    EXPECT_EQ(got.data, &result);
-    expectForwarded(object->CountMembersByNumber(&count, 12, self), 8, u"12");
-    EXPECT_EQ(got.data, &count);
-    expectForwarded(object->RemoveMemberByNumber(0x400, 12, self), 12, u"12");
-    EXPECT_EQ(got.flags, 0x400u);
-    expectForwarded(object->CreateNewByNumber(0, 12, &created, 1, params, self), 14, u"12");
-    EXPECT_EQ(got.data, &created);
-    expectForwarded(object->InvalidateByNumber(0, 12, self), 16, u"12");
-    expectForwarded(object->IsValidByNumber(0, 12, self), 18, u"12");
-    expectForwarded(object->IsInstanceOfByNumber(0, 12, u"Array", self), 21, u"12");
-    EXPECT_EQ(std::u16string(static_cast<const pkq_char*>(got.data)), u"Array");
-    expectForwarded(object->ApplyOperationByNumber(15, 12, &result, nullptr, self), 23, u"12");
-    EXPECT_EQ(got.flags, 15u);
-    EXPECT_EQ(got.data, &result);
-
-    // Zero, negative and extreme numbers keep their sign and digits.
-    expectForwarded(object->GetMemberByNumber(0, 0, &result, self), 4, u"0");
-    expectForwarded(object->GetMemberByNumber(0, -7, &result, self), 4, u"-7");
-    expectForwarded(object->GetMemberByNumber(0, INT32_MIN, &result, self), 4, u"-2147483648");
-    object->Release();
+    for (const auto& [slot, name, flags, hint, data, wrapper, call] : rows) {
+        SCOPED_TRACE(testing::Message() << "slot " << slot << (wrapper ? " through its wrapper" : ""));
+        o->raise = false;
+        EXPECT_EQ(call(), 100 + slot);
+        const RecordingDispatch::Received& got = o->got;
+        EXPECT_EQ(std::tuple(got.slot, got.name, got.flags, got.hint, got.data, got.objThis),
+                  std::tuple(slot, name, flags, hint, data, other));
+        EXPECT_EQ(std::tuple(got.count, got.params), std::tuple(slot == 2 ? 1 : 0, slot == 2 ? params : nullptr));
+        o->raise = true;
+        if (wrapper) {
+            try {
+                call();
+                ADD_FAILURE() << "nothing thrown";
+            } catch (const tHMRExceptionDesc& desc) { // a copy: the host's own record is gone by now
+                EXPECT_EQ(std::u16string(desc.type.c_str()) + u" " + desc.message.c_str(), u"ScriptError raised");
+            }
+        }
+    }
+    o->Release();
+    other->Release();
 }
 
-TEST_F(DispatchTest, ReferenceCountsFollowAddRefAndRelease)
+// The operation is the low five bits of the flags, codes 1 to 16, of which
+// 15 (increment) and 16 (decrement) need no operand; the member is read and
+// written with flags 0 and the caller's hint and this.
+TEST_F(DispatchTest, ApplyOperationReadsAppliesAndWritesBackOrRefuses)
 {
-    bool destroyed = false;
-    auto* object = new LifetimeDispatch(&destroyed, 0);
-    EXPECT_EQ(RefCountChange(), 1) << "construction counts as one reference";
-    EXPECT_EQ(object->AddRef(), 2u);
-    EXPECT_EQ(object->AddRef(), 3u);
-    EXPECT_EQ(RefCountChange(), 3);
-    EXPECT_EQ(object->Release(), 2u);
-    EXPECT_EQ(object->Release(), 1u);
-    EXPECT_EQ(RefCountChange(), 1) << "the reference from construction is still out";
-    EXPECT_FALSE(destroyed);
-    EXPECT_EQ(object->beforeDestructionCalls, 0);
-    EXPECT_EQ(object->Release(), 0u);
-    EXPECT_TRUE(destroyed);
-    EXPECT_EQ(RefCountChange(), 0);
+    const tPKQVariant three(static_cast<pkq_int32>(3));
+    constexpr pkq_int kVoid = -99;
+    // Flags, operand, the slot that fails; the answer, the member's value and the result after.
+    const std::tuple<pkq_uint32, const tPKQVariant*, int, pkq_int, pkq_int, pkq_int> rows[] = {
+        {15, nullptr, 0, PKQ_S_OK, 6, 6},
+        {16, nullptr, 0, PKQ_S_OK, 4, 4},
+        {0x1000 | 5, &three, 0, PKQ_S_OK, 8, 8}, // add
+        {1, nullptr, 0, PKQ_E_INVALIDPARAM, 5, kVoid},
+        {14, nullptr, 0, PKQ_E_INVALIDPARAM, 5, kVoid},
+        {0, &three, 0, PKQ_E_INVALIDPARAM, 5, kVoid},
+        {17, &three, 0, PKQ_E_INVALIDPARAM, 5, kVoid},
+        {31, nullptr, 0, PKQ_E_INVALIDPARAM, 5, kVoid},
+        {15, nullptr, 4, PKQ_E_ACCESSDENYED, 5, kVoid},
+        {15, nullptr, 6, PKQ_E_ACCESSDENYED, 5, kVoid},
+    };
+    auto* other = new tPKQDispatch;
+    pkq_uint32 hint = 0;
+    for (const auto& [flags, operand, failingSlot, answer, value, expectedResult] : rows) {
+        SCOPED_TRACE(testing::Message() << "flags " << flags << ", failing slot " << failingSlot);
+        auto* o = new RecordingDispatch;
+        o->answers = {{4, 0}, {6, 0}};
+        o->answers[failingSlot] = PKQ_E_ACCESSDENYED;
+        tPKQVariant result;
+        EXPECT_EQ(o->ApplyOperation(flags, u"member", &hint, &result, operand, other), answer);
+        EXPECT_EQ(o->value.AsInteger(), value);
+        EXPECT_EQ(result.Type() == pvtVoid ? kVoid : result.AsInteger(), expectedResult);
+        const RecordingDispatch::Received& got = o->got;
+        if (answer == PKQ_E_INVALIDPARAM)
+            EXPECT_EQ(got.slot, -1) << "a refused request touches nothing";
+        else
+            EXPECT_EQ(std::tuple(got.slot, got.name, got.flags, got.hint, got.objThis),
+                      std::tuple(failingSlot == 4 ? 4 : 6, std::u16string(u"member"), 0u, &hint, other));
+        o->Release();
+    }
+    other->Release();
 }
 
-TEST_F(DispatchTest, ReferenceTakenInBeforeDestructionKeepsTheObject)
+// Destruction is announced once through BeforeDestruction, which may keep
+// the object alive by taking references.
+TEST_F(DispatchTest, TheLastReleaseAnnouncesDestructionOnceAndDestroysUnlessReferencesWereTaken)
 {
-    bool destroyed = false;
-    auto* object = new LifetimeDispatch(&destroyed, 1);
-    EXPECT_EQ(object->Release(), 1u);
-    EXPECT_FALSE(destroyed);
-    EXPECT_EQ(object->beforeDestructionCalls, 1);
-    EXPECT_TRUE(object->Invalidated());
-    EXPECT_EQ(object->References(), 1);
-    EXPECT_EQ(RefCountChange(), 1) << "the reference BeforeDestruction took is outstanding";
-
-    // The next last release destroys it without a second BeforeDestruction.
-    EXPECT_EQ(object->AddRef(), 2u);
-    EXPECT_EQ(object->Release(), 1u);
-    EXPECT_EQ(object->beforeDestructionCalls, 1);
-    EXPECT_EQ(object->Release(), 0u);
-    EXPECT_TRUE(destroyed);
-    EXPECT_EQ(RefCountChange(), 0);
-
-    destroyed = false;
-    auto* twice = new LifetimeDispatch(&destroyed, 2);
-    EXPECT_EQ(twice->Release(), 2u);
-    EXPECT_EQ(twice->Release(), 1u);
-    EXPECT_EQ(twice->beforeDestructionCalls, 1);
-    EXPECT_EQ(twice->Release(), 0u);
-    EXPECT_TRUE(destroyed);
-    EXPECT_EQ(RefCountChange(), 0);
-}
-
-TEST_F(DispatchTest, ApplyOperationReadsAppliesAndWritesBack)
-{
-    auto* object = new OneMemberDispatch(5);
-    tPKQVariant result;
-    const tPKQVariant three(3);
-
-    // Increment and decrement need no operand.
-    EXPECT_EQ(
-        object->ApplyOperation(15, u"member", &object->expectedHint, &result, nullptr, object), 0);
-    EXPECT_EQ(object->value.AsInteger(), 6);
-    EXPECT_EQ(result.AsInteger(), 6);
-    EXPECT_EQ(
-        object->ApplyOperation(16, u"member", &object->expectedHint, nullptr, nullptr, object), 0);
-    EXPECT_EQ(object->value.AsInteger(), 5);
-
-    // Only the low five bits name the operation (5: add).
-    EXPECT_EQ(object->ApplyOperation(0x1000 | 5, u"member", &object->expectedHint, &result, &three,
-                                     object),
-              0);
-    EXPECT_EQ(object->value.AsInteger(), 8);
-    EXPECT_EQ(result.AsInteger(), 8);
-    EXPECT_EQ(object->reads, 3);
-    EXPECT_EQ(object->writes, 3);
-    object->Release();
-}
-
-TEST_F(DispatchTest, ApplyOperationRefusesBadRequestsAndPassesFailuresOn)
-{
-    auto* object = new OneMemberDispatch(5);
-    pkq_uint32* hint = &object->expectedHint;
-    tPKQVariant result;
-    const tPKQVariant one(1);
-
-    EXPECT_EQ(object->ApplyOperation(1, u"member", hint, &result, nullptr, object),
-              PKQ_E_INVALIDPARAM)
-        << "code 1 needs an operand";
-    EXPECT_EQ(object->ApplyOperation(0, u"member", hint, &result, &one, object),
-              PKQ_E_INVALIDPARAM);
-    EXPECT_EQ(object->ApplyOperation(17, u"member", hint, &result, &one, object),
-              PKQ_E_INVALIDPARAM);
-    EXPECT_EQ(object->ApplyOperation(31, u"member", hint, &result, nullptr, object),
-              PKQ_E_INVALIDPARAM);
-    EXPECT_EQ(object->reads, 0) << "a refused request touches nothing";
-
-    object->getAnswer = PKQ_E_MEMBERNOTFOUND;
-    EXPECT_EQ(object->ApplyOperation(15, u"member", hint, &result, nullptr, object),
-              PKQ_E_MEMBERNOTFOUND);
-    EXPECT_EQ(object->writes, 0);
-
-    object->getAnswer = 0;
-    object->setAnswer = PKQ_E_ACCESSDENYED;
-    EXPECT_EQ(object->ApplyOperation(15, u"member", hint, &result, nullptr, object),
-              PKQ_E_ACCESSDENYED);
-    EXPECT_EQ(result.Type(), pvtVoid) << "the result is set only after a successful write";
-    EXPECT_EQ(object->value.AsInteger(), 5);
-    object->Release();
+    struct Lifetime : tPKQDispatch {
+        int takes = 0, announced = 0;
+        bool* destroyed = nullptr;
+        ~Lifetime() override { *destroyed = true; }
+        void BeforeDestruction() override
+        {
+            for (++announced; takes > 0; --takes)
+                AddRef();
+        }
+    };
+    for (int takes : {0, 1, 2}) {
+        SCOPED_TRACE(testing::Message() << takes << " references taken in BeforeDestruction");
+        bool destroyed = false;
+        auto* object = new Lifetime;
+        object->takes = takes;
+        object->destroyed = &destroyed;
+        EXPECT_EQ(RefCountChange(), 1) << "construction counts as one reference";
+        for (int left = takes; left >= 0; --left) {
+            EXPECT_EQ(object->announced, left < takes ? 1 : 0);
+            EXPECT_EQ(object->Release(), static_cast<pkq_uint32>(left));
+            EXPECT_EQ(RefCountChange(), left);
+            EXPECT_EQ(destroyed, left == 0);
+        }
+    }
 }
 
 } // namespace

@@ -10,27 +10,18 @@
 
 class LinkedRuntimeTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        previousExporter = TheProcessState().exporter;
-        TheProcessState().exporter = runtime.Exporter();
-        refCountBefore = TheProcessState().dispatchRefCount;
-    }
-
+    void SetUp() override { TheProcessState().exporter = runtime.Exporter(); }
     void TearDown() override
     {
         EXPECT_TRUE(runtime.Faults().empty()) << runtime.Faults().front();
         TheProcessState().exporter = previousExporter;
     }
 
-    // How much DispatchRefCount moved since the test began.
-    static std::int32_t RefCountChange(std::int32_t before)
-    {
-        return TheProcessState().dispatchRefCount - before;
-    }
+    // How much DispatchRefCount moved since `before` (since the test began).
+    static std::int32_t RefCountChange(std::int32_t before) { return TheProcessState().dispatchRefCount - before; }
     std::int32_t RefCountChange() const { return RefCountChange(refCountBefore); }
 
+    HostFunctionExporter* const previousExporter = TheProcessState().exporter;
+    const std::int32_t refCountBefore = TheProcessState().dispatchRefCount;
     host::ScriptRuntime runtime;
-    HostFunctionExporter* previousExporter = nullptr;
-    std::int32_t refCountBefore = 0;
 };
