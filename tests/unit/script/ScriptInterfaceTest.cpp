@@ -1,10 +1,9 @@
-// The ScriptInterface on its own, against the reference script runtime:
-// how it outlives its unlink for the decoders that still hold it, what its
-// table hands out, its log lines, the name arrays of the open callbacks,
-// and the script members while no interface is published.
+// The ScriptInterface on its own, against the reference script runtime: its
+// instance table, how it retires, its log lines, the name arrays of the
+// open callbacks, and the script members while no interface is published.
+// The interface only keeps and compares decoder pointers, so the decoders
+// here are addresses that stand for them.
 #include "plugin/LinkedRuntimeTest.h"
-
-#include "multitrack/MultiTrackDecoderTestSupport.h"
 
 #include <script/ScriptApi.h>
 #include <script/ScriptInterface.h>
@@ -13,211 +12,136 @@
 
 #include <plugin/HostFunctions.h>
 
+#include <utility>
+
 namespace {
+
+using Texts = std::vector<std::u16string>;
 
 class ScriptInterfaceTest : public LinkedRuntimeTest {
 protected:
     void SetUp() override
     {
         LinkedRuntimeTest::SetUp();
-        published = TheProcessState().scriptInterface;
+        linked = ScriptInterface::Create(hostapi::PKQCreateDictionaryObject());
+        ASSERT_NE(linked, nullptr);
     }
     void TearDown() override
     {
-        TheProcessState().scriptInterface = published;
+        if (linked)
+            linked->Retire();
         LinkedRuntimeTest::TearDown();
     }
 
-    static ScriptInterface* NewInterface()
-    {
-        return ScriptInterface::Create(hostapi::PKQCreateDictionaryObject());
-    }
+    MultiTrackDecoder* Decoder(int n) { return reinterpret_cast<MultiTrackDecoder*>(&decoders[n]); }
+    MultiTrackDecoder* Find(const char16_t* id) { return linked->FindInstance(tPKQString(id)); }
 
-    // A decoder opened on a two-track list named `id`, reporting to `callback`.
-    static MultiTrackDecoderBaseImpl* OpenDecoder(MultiTrackCallbackIntf* callback,
-                                                  const char16_t* id)
-    {
-        TrackListInfo info;
-        info.trackCount = 2;
-        info.format.sampleRate = 48000;
-        info.format.channelCount = 1;
-        info.format.sampleFormat = kSampleFormatFloat32;
-        info.bindings = {{u"a", 0}, {u"b", 1}};
-        info.listName = id;
-        return OpenOverFakeMixer(callback, info, {1.0f, 2.0f}, 0);
-    }
-
-    static float Level(MultiTrackDecoderBaseImpl* decoder)
-    {
-        float sample = -1.0f;
-        std::uint32_t rendered = 0;
-        EXPECT_TRUE(decoder->DecodeSamples(&sample, 1, rendered));
-        return sample;
-    }
-
-    host::Script script{runtime};
-    MultiTrackCallbackIntf* published = nullptr;
+    ScriptInterface* linked = nullptr;
+    char decoders[3] = {};
 };
 
-TEST_F(ScriptInterfaceTest, ARetiredInterfaceStaysForItsDecodersAndGoesWithTheLast)
+// IDs are found in any case; only a decoder that is still registered is
+// handed out; a conflict and a mismatched unregistration are logged (as
+// important lines).
+TEST_F(ScriptInterfaceTest, TheTableHandsOutRegisteredDecodersByIdInAnyCase)
 {
-    const long objectsBefore = host::DispatchObject::LiveObjects();
-    ScriptInterface* linked = NewInterface();
-    ASSERT_NE(linked, nullptr);
-    ASSERT_TRUE(linked->OpenCallbacks().Object);
-    auto* first = OpenDecoder(linked, u"bgm");
-    auto* second = OpenDecoder(linked, u"jingle");
-    ASSERT_EQ(linked->FindInstance(tPKQString(u"BGM")), first);
-
+    EXPECT_TRUE(linked->RegisterInstance(Decoder(0), u"Bgm"));
+    EXPECT_TRUE(linked->RegisterInstance(Decoder(1), u"jingle"));
+    EXPECT_EQ(std::tuple(Find(u"BGM"), Find(u"Jingle"), Find(u""), Find(u"other")),
+              std::tuple(Decoder(0), Decoder(1), nullptr, nullptr));
+    EXPECT_FALSE(linked->RegisterInstance(Decoder(2), u""));
+    EXPECT_TRUE(linked->RegisterInstance(Decoder(2), u"BGM"));
+    // Decoder 1 leaves under another ID: its entry stays but is no longer handed out.
+    EXPECT_FALSE(linked->UnregisterInstance(Decoder(1), u"elsewhere"));
+    EXPECT_EQ(Find(u"jingle"), nullptr);
+    EXPECT_FALSE(linked->UnregisterInstance(Decoder(0), u"bgm")) << "the entry is decoder 2's";
+    EXPECT_EQ(Find(u"bgm"), Decoder(2));
+    EXPECT_TRUE(linked->UnregisterInstance(nullptr, u"JINGLE")) << "without a decoder, whatever the entry holds";
+    EXPECT_FALSE(linked->UnregisterInstance(nullptr, u"JINGLE"));
+    EXPECT_TRUE(linked->UnregisterInstance(Decoder(2), u"bgm"));
+    EXPECT_EQ(runtime.LogTexts(1), (Texts{u"VyMultiTrack: instance conflict:BGM",
+                                          u"VyMultiTrack: instance not found:elsewhere",
+                                          u"VyMultiTrack: instance not found:bgm"}));
     linked->Retire();
-    EXPECT_EQ(host::DispatchObject::LiveObjects(), objectsBefore)
-        << "the host's objects go at once";
-    runtime.ClearLog();
-    EXPECT_EQ(Level(first), 3.0f);
-    // What reaches the retired interface now is neither logged nor kept.
-    EXPECT_EQ(first->SetTrackMask(nullptr, 0, 0.5f, 0), 1u);
-    EXPECT_FALSE(linked->RegisterInstance(second, u"other"));
-    EXPECT_EQ(first->Release(), 0u);
-    EXPECT_EQ(second->Release(), 0u); // the interface goes with this one
-    EXPECT_TRUE(runtime.Log().empty());
-}
-
-TEST_F(ScriptInterfaceTest, ARetiredInterfaceWithoutDecodersGoesAtOnce)
-{
-    ScriptInterface* linked = NewInterface();
-    ASSERT_NE(linked, nullptr);
-    auto* gone = OpenDecoder(linked, u"bgm");
-    EXPECT_EQ(gone->Release(), 0u);
-    linked->Retire(); // a leak or a later use shows under the sanitizers
-}
-
-TEST_F(ScriptInterfaceTest, OnlyRegisteredDecodersAreHandedOut)
-{
-    ScriptInterface* linked = NewInterface();
-    ASSERT_NE(linked, nullptr);
-    auto* decoder = OpenDecoder(linked, u"bgm");
-    ASSERT_EQ(linked->FindInstance(tPKQString(u"bgm")), decoder);
-    // The decoder leaves under another ID: its entry stays in the table
-    // but no longer names a decoder that will call back.
-    EXPECT_FALSE(linked->UnregisterInstance(decoder, u"elsewhere"));
-    EXPECT_EQ(linked->FindInstance(tPKQString(u"bgm")), nullptr);
-    EXPECT_EQ(linked->FindInstance(tPKQString(u"")), nullptr);
-    EXPECT_EQ(decoder->Release(), 0u);
-    linked->Retire();
-}
-
-TEST_F(ScriptInterfaceTest, WithoutATableNothingIsFoundAndNothingBreaks)
-{
-    ScriptInterface* linked = ScriptInterface::Create(nullptr);
-    ASSERT_NE(linked, nullptr);
-    auto* decoder = OpenDecoder(linked, u"bgm");
-    EXPECT_EQ(linked->FindInstance(tPKQString(u"bgm")), nullptr);
-    EXPECT_FALSE(linked->RegisterInstance(decoder, u"bgm"));
-    EXPECT_FALSE(linked->RegisterInstance(decoder, u""));
-    EXPECT_FALSE(linked->RegisterInstance(decoder, nullptr));
+    linked = ScriptInterface::Create(nullptr); // without a table nothing is found
+    EXPECT_FALSE(linked->RegisterInstance(nullptr, u"bgm"));
+    EXPECT_EQ(Find(u"bgm"), nullptr);
     EXPECT_FALSE(linked->UnregisterInstance(nullptr, u"bgm"));
-    linked->Retire();
-    EXPECT_EQ(decoder->Release(), 0u);
+}
+
+// Retired, it gives the host's objects back at once and stays, silent,
+// until the last registered decoder has unregistered.
+TEST_F(ScriptInterfaceTest, ARetiredInterfaceLetsGoOfTheHostAtOnceAndGoesSilent)
+{
+    ASSERT_TRUE(linked->OpenCallbacks().Object);
+    ASSERT_TRUE(linked->RegisterInstance(Decoder(0), u"bgm"));
+    const long objectsBefore = host::DispatchObject::LiveObjects();
+    ScriptInterface* const retired = std::exchange(linked, nullptr);
+    retired->Retire();
+    EXPECT_EQ(host::DispatchObject::LiveObjects(), objectsBefore - 2) << "the table and the callbacks array";
+    EXPECT_FALSE(retired->RegisterInstance(Decoder(1), u"other"));
+    EXPECT_EQ(retired->OpenCallbacks().Object, nullptr);
+    retired->Log(u"message", u"detail");
+    retired->LogInstanceNotFound(tPKQString(u"bgm"));
+    EXPECT_FALSE(retired->UnregisterInstance(Decoder(1), u"other"));
+    EXPECT_FALSE(retired->UnregisterInstance(Decoder(0), u"bgm")); // the interface goes with this one
+    EXPECT_TRUE(runtime.Log().empty());
 }
 
 TEST_F(ScriptInterfaceTest, LogLinesLeaveOutWhatIsMissing)
 {
-    ScriptInterface* linked = NewInterface();
-    ASSERT_NE(linked, nullptr);
     linked->Log(nullptr, nullptr);
     linked->Log(u"failed to load track list", nullptr);
     linked->Log(nullptr, u"x.mtrk");
     linked->Log(u"track not found", u"Drums");
-    EXPECT_EQ(runtime.LogTexts(1),
-              (std::vector<std::u16string>{
-                  u"VyMultiTrack", u"VyMultiTrack: failed to load track list",
-                  u"VyMultiTrack: x.mtrk", u"VyMultiTrack: track not found: Drums"}));
+    EXPECT_EQ(runtime.LogTexts(1), (Texts{u"VyMultiTrack", u"VyMultiTrack: failed to load track list",
+                                          u"VyMultiTrack: x.mtrk", u"VyMultiTrack: track not found: Drums"}));
     EXPECT_TRUE(runtime.LogTexts(0).empty());
-    linked->Retire();
 }
 
+// A later entry for a track index replaces the earlier one, entries without
+// a name are skipped, and negative indices ~k go to the other names with
+// their track k; without entries neither array exists.
 TEST_F(ScriptInterfaceTest, OpenCallbacksGetTheNamesByIndexAndTheOtherNamesWithTheirTracks)
 {
-    ScriptInterface* linked = NewInterface();
-    ASSERT_NE(linked, nullptr);
     const tPKQVariantClosure array = linked->OpenCallbacks();
     ASSERT_NE(array.Object, nullptr);
-    EXPECT_EQ(linked->OpenCallbacks().Object, array.Object);
-    std::vector<std::vector<host::Variant>> byIndex;
-    std::vector<std::vector<host::Variant>> otherNames;
+    std::vector<Texts> byIndex, otherNames;
+    const auto texts = [](const host::Variant& names) { // "#": an integer
+        Texts out = names.ObjectPtr() ? Texts{} : Texts{u"absent"};
+        for (const host::Variant& v : host::ScriptObject(names).Elements())
+            out.push_back(v.IsVoid() ? u"<hole>" : v.Type() == pvtInteger ? u"#" + v.AsText() : v.AsText());
+        return out;
+    };
     const host::ScriptObject callbacks(host::Variant::Object(array.Object, array.ObjThis));
     ASSERT_EQ(callbacks.Push(host::Function([&](const host::CallArgs& args) {
-        EXPECT_EQ(args.Count(), 5);
-        byIndex.push_back(args[3].ObjectPtr()
-                              ? host::ScriptObject(args[3]).Elements()
-                              : std::vector<host::Variant>{host::Variant(u"absent")});
-        otherNames.push_back(args[4].ObjectPtr()
-                                 ? host::ScriptObject(args[4]).Elements()
-                                 : std::vector<host::Variant>{host::Variant(u"absent")});
-        EXPECT_TRUE(args[3].IsObject());
-    })),
-              0);
-
+        byIndex.push_back(texts(args[3]));
+        otherNames.push_back(texts(args[4]));
+    })), 0);
     const TrackNameEntry entries[] = {{3, u"d"},   {0, u"a"},    {-1, u"a2"},  {0, u"a-again"},
                                       {-4, u"d2"}, {1, nullptr}, {-2, nullptr}};
+    const TrackNameEntry unnamed[] = {{0, nullptr}};
     linked->NotifyOpen(u"bgm", u"Bgm.mtrk", 4, entries, 7);
     linked->NotifyOpen(u"bgm", u"Bgm.mtrk", 4, nullptr, 0);
     linked->NotifyOpen(u"bgm", u"Bgm.mtrk", 4, entries, 0);
-    const TrackNameEntry unnamed[] = {{0, nullptr}};
     linked->NotifyOpen(u"bgm", u"Bgm.mtrk", 1, unnamed, 1);
-
-    const auto texts = [](const std::vector<host::Variant>& values) {
-        std::vector<std::u16string> out;
-        for (const host::Variant& v : values)
-            out.push_back(v.IsVoid() ? u"<hole>" : v.AsText());
-        return out;
-    };
-    ASSERT_EQ(byIndex.size(), 4u);
-    EXPECT_EQ(texts(byIndex[0]),
-              (std::vector<std::u16string>{u"a-again", u"<hole>", u"<hole>", u"d"}));
-    EXPECT_EQ(texts(otherNames[0]), (std::vector<std::u16string>{u"a2", u"0", u"d2", u"3"}));
-    EXPECT_EQ(otherNames[0][1].Type(), pvtInteger);
-    for (std::size_t call : {1u, 2u}) {
-        EXPECT_EQ(texts(byIndex[call]), std::vector<std::u16string>{u"absent"});
-        EXPECT_EQ(texts(otherNames[call]), std::vector<std::u16string>{u"absent"});
-    }
-    EXPECT_TRUE(byIndex[3].empty()) << "an entry without a name still makes the arrays";
-    EXPECT_TRUE(otherNames[3].empty());
-    linked->Retire();
+    EXPECT_EQ(byIndex, (std::vector<Texts>{{u"a-again", u"<hole>", u"<hole>", u"d"}, {u"absent"}, {u"absent"}, {}}));
+    EXPECT_EQ(otherNames, (std::vector<Texts>{{u"a2", u"#0", u"d2", u"#3"}, {u"absent"}, {u"absent"}, {}}));
 }
 
 TEST_F(ScriptInterfaceTest, MembersAnswerMinusOneWhileNoInterfaceIsPublished)
 {
-    TheProcessState().scriptInterface = nullptr;
+    MultiTrackCallbackIntf* const published = std::exchange(TheProcessState().scriptInterface, nullptr);
     ASSERT_TRUE(RegisterScriptAPI(true));
-    const host::Variant marker(77);
-    const std::pair<const char16_t*, host::Args> calls[] = {
-        {u"setMultiTrackMask", {u"bgm", host::Variant(), 1.0}},
-        {u"setDelayMultiTrackMask", {u"bgm", 0, host::Array({u"a", 0.0})}},
-        {u"rebindMultiTrackID", {u"bgm", u"new"}},
-    };
-    for (const auto& [name, args] : calls) {
-        const auto answer = script.Call(name, args);
-        EXPECT_EQ(answer.code, PKQ_E_FAIL) << host::Variant(name).AsUtf8();
-        EXPECT_TRUE(answer.value.IsVoid());
+    const host::Script script(runtime);
+    for (const char16_t* name : {u"setMultiTrackMask", u"setDelayMultiTrackMask", u"rebindMultiTrackID"}) {
+        const auto answer = script.Call(name, {host::Variant(), host::Variant(), host::Variant()});
+        EXPECT_EQ(std::tuple(answer.code, answer.value.IsVoid()), std::tuple(PKQ_E_FAIL, true)) << host::Variant(name).AsUtf8();
     }
     EXPECT_EQ(script.Get(u"multiTrackOpenCallbacks").code, PKQ_E_FAIL);
-    EXPECT_TRUE(runtime.Log().empty());
-
     ASSERT_TRUE(RegisterScriptAPI(false));
-    for (const auto& [name, args] : calls)
-        EXPECT_EQ(script.WaveSoundBuffer().Get(name).code, PKQ_E_MEMBERNOTFOUND);
     EXPECT_EQ(RefCountChange(), 0) << "the stores went with their members";
-}
-
-TEST_F(ScriptInterfaceTest, WithoutWaveSoundBufferTheMembersAreNeitherBoundNorMissed)
-{
-    const host::Variant wave = script.Global().Get(u"WaveSoundBuffer").value;
-    ASSERT_EQ(script.Global().Remove(u"WaveSoundBuffer"), 0);
-    EXPECT_TRUE(RegisterScriptAPI(true));
-    EXPECT_TRUE(RegisterScriptAPI(false));
-    EXPECT_EQ(RefCountChange(), 0);
-    ASSERT_EQ(script.Global().Set(u"WaveSoundBuffer", wave), 0);
+    TheProcessState().scriptInterface = published;
 }
 
 } // namespace
