@@ -1,0 +1,257 @@
+// Loading track lists through the two mixers: list text in, the failure
+// message or the tracks out (as "tracks x channels: name=track ... |
+// volumes"); then what the path of a ".mtrk" list means, the decoder
+// choice and how long the sources are held.
+#include "MultiTrackTestSupport.h"
+
+#include <multitrack/RenderMixerBunch.h>
+#include <multitrack/RenderMixerGather.h>
+
+#include <host/TestAudio.h>
+
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+using mttest::FakeSourceSetup;
+using mttest::References;
+
+class TrackListLoadTest : public mttest::MultiTrackTest {
+protected:
+    void SetUp() override
+    {
+        MultiTrackTest::SetUp();
+        // ".mtrk" sources are used as written, ".mchx" ones lie beside the list.
+        for (const char16_t* name : {u"music/bgm_a.fake", u"drums.fake", u"dir/.fake"})
+            AddSource(name);
+        AddSource(u"a.fake", {.totalMilliseconds = 100});
+        AddSource(u"longerInMs.fake", {.totalMilliseconds = 999});
+        AddSource(u"longer.fake", {.totalFrames = 1001});
+        AddSource(u"faster.fake", {.sampleRate = 44100});
+        AddSource(u"wider.fake", {.channels = 3});
+        AddSource(u"integer.fake", {.isFloat = false});
+        AddSource(u"failing.fake", {.formatResult = E_FAIL});
+        AddSource(u"positive.fake", {.formatResult = S_FALSE});
+        AddSource(u"silent.fake", {.channels = 0});
+        AddSource(u"lists/src.fake", {.channels = 4});
+        AddSource(u"lists/wide.fake", {.channels = 12});
+        AddSource(u"lists/huge.fake", {.channels = 300});
+        AddSource(u"lists/broken.fake", {.formatResult = E_FAIL});
+    }
+    // Loads `path` (the list `text` saved as "lists/list.<ext>" when given) and describes the outcome.
+    std::string Load(RenderMixerInterface& mixer, const char16_t* path, const char* text = nullptr)
+    {
+        if (text)
+            AddFile(path, text);
+        info = TrackListInfo{};
+        if (!mixer.Load(provider, path, info))
+            return "error: " + vytext::ToUtf8(info.errorMessage);
+        std::ostringstream out;
+        out << info.trackCount << "x" << info.format.channelCount << ":";
+        for (const auto& [name, track] : info.bindings)
+            out << " " << vytext::ToUtf8(name) << "=" << track;
+        if (!info.volumes.empty())
+            out << " |";
+        for (float volume : info.volumes)
+            out << " " << volume;
+        return out.str();
+    }
+
+    RenderMixerBunch bunch;
+    RenderMixerGather gather;
+    TrackListInfo info;
+};
+
+struct Row {
+    const char* text;
+    const char* outcome;
+};
+
+TEST_F(TrackListLoadTest, MtrkLists)
+{
+    const Row rows[] = {
+        // A track binds its name, its file's stem (unless empty) and its file name; comments, lines
+        // without a source and sources that do not open add nothing; fields past the third are ignored.
+        {"# a comment line\r\n\r\nlonely\r\n\t\tonly.fake\r\ngone\tmissing.fake\r\nbgm\tmusic/bgm_a.fake\r\n"
+         "\t\tdrums\t\tdrums.fake\t*\textra\tfields\r\nt\tdir/.fake\n",
+         "3x2: bgm=0 bgm_a=0 bgm_a.fake=0 drums=1 drums=1 drums.fake=1 t=2 .fake=2"},
+        {"a\ta.fake\nb\tlongerInMs.fake\n", "2x2: a=0 a=0 a.fake=0 b=1 longerInMs=1 longerInMs.fake=1"}, // ms not compared
+        {"", "error: failed to load track list"},
+        {"\n\r\n\n", "error: failed to load track list"},
+        {"# only a comment\nand\n", "error: failed to load track list"},
+        {"a\tmissing.fake\nb\talso-missing.fake\n", "error: failed to load track list"},
+        {"me\tlists/list.mtrk\n", "error: failed to load track list"}, // a list is never a source
+        // Every source shares the rate, channels, sample format, seek code and length of the first.
+        {"a\ta.fake\nb\tlonger.fake\n", "error: track format mismatched"},
+        {"a\ta.fake\nb\tfaster.fake\n", "error: track format mismatched"},
+        {"a\ta.fake\nb\twider.fake\n", "error: track format mismatched"},
+        {"a\ta.fake\nb\tinteger.fake\n", "error: track format mismatched"},
+        {"a\ta.fake\nb\tfailing.fake\n", "error: track format mismatched"},
+        {"a\ta.fake\nb\tpositive.fake\n", "error: track format mismatched"}, // anything but S_OK fails
+        {"a\tfailing.fake\n", "error: track format mismatched"},
+        {"a\tsilent.fake\n", "error: no channels"},
+    };
+    SetModuleEntry(*TheProcessState().registry, u".mtrk", module); // a list naming itself is still no source
+    for (const Row& row : rows)
+        EXPECT_EQ(Load(bunch, u"lists/list.mtrk", row.text), row.outcome) << row.text;
+    EXPECT_EQ(std::count(module->requests.begin(), module->requests.end(), u"lists/list.mtrk"), 0);
+    // The format is the first source's; the name the list's file name.
+    ASSERT_EQ(Load(bunch, u"lists/list.mtrk", "a\ta.fake\n"), "1x2: a=0 a=0 a.fake=0");
+    HSSWaveFormat expected{};
+    ASSERT_EQ(module->Opened(u"a.fake")->GetFormat(&expected), S_OK);
+    EXPECT_EQ(std::memcmp(&info.format, &expected, sizeof expected), 0);
+    EXPECT_EQ(info.listName, u"list.mtrk");
+}
+
+TEST_F(TrackListLoadTest, MchxLists)
+{
+    const Row rows[] = {
+        // Statements in any order; names lower-cased; the tracks' channel count (not the source's).
+        {"# three tracks\ntrack\tDrums\t0\t1\nsource\tsrc.fake\ntrack\tBass\t2\nchannel\t2\ntrack\tdrums\t3\t3\n",
+         "3x2: drums=0 bass=1 drums=2"},
+        // Comments, unknown and differently cased keywords are ignored.
+        {"#channel\t5\n  # not a keyword either\n\t#\t9\nTrack\tX\t0\ntracks\tY\t0\ngain\tA\t0.5\n\r\n"
+         "channel\t2\r\nsource\tsrc.fake\r\ntrack\tA\t0\t1\r\n", "1x2: a=0"},
+        // The count is read like wcstol; one bound channel of two is enough; text without digits is 0.
+        {"\tchannel\t +2ch\nsource\tsrc.fake\ntrack\tA\t-1\t3\n", "1x2: a=0"},
+        {"channel\t2\nsource\tsrc.fake\ntrack\tA\tleft\t-1\n", "1x2: a=0"},
+        // Eight slots, and source channels below 255.
+        {"channel\t10\nsource\twide.fake\ntrack\tT\t-1\t-1\t-1\t-1\t-1\t-1\t-1\t7\t8\n", "1x10: t=0"},
+        {"channel\t10\nsource\twide.fake\ntrack\tT\t-1\t-1\t-1\t-1\t-1\t-1\t-1\t-1\t8\t9\n", "error: track empty bind:t"},
+        {"channel\t2\nsource\thuge.fake\ntrack\tT\t255\t254\n", "1x2: t=0"},
+        {"channel\t2\nsource\thuge.fake\ntrack\tT\t255\t256\n", "error: track empty bind:t"},
+        // Volumes: the first line for a track wins, no value is 1.0, a name of no track does nothing,
+        // numbers are read like wcstod, and what is no finite number counts as missing.
+        {"volume\tdrums\t0.25\nchannel\t2\nsource\tsrc.fake\ntrack\tDrums\t0\t1\ntrack\tBass\t2\t3\ntrack\tKeys\t1\t2\n"
+         "volume\tDRUMS\t0.75\nvolume\tkeys\nvolume\tnobody\t0.1\nvolume\tbass\t 5e-1dB\n",
+         "3x2: drums=0 bass=1 keys=2 | 0.25 0.5 1"},
+        {"channel\t2\nsource\tsrc.fake\ntrack\tA\t0\nvolume\tnobody\t0.1\n", "1x2: a=0 | 1"},
+        {"channel\t1\nsource\tsrc.fake\ntrack\tA\t0\ntrack\tB\t1\ntrack\tC\t2\ntrack\tD\t3\ntrack\tE\t0\n"
+         "volume\tA\tnan\nvolume\tB\tinf\nvolume\tC\t-1e999\nvolume\tD\t1e38\nvolume\tE\tloud\n",
+         "5x1: a=0 b=1 c=2 d=3 e=4 | 1 1 1 1e+38 0"},
+        // Nothing to read, or only empty lines: no message. A line of a
+        // carriage return alone is one (empty) line, so that list lacks its statements.
+        {"", "error: "},
+        {"\n\n\n", "error: "},
+        {"\n\r\n", "error: no channel"},
+        {"Channel\t2\nsource\tsrc.fake\ntrack\tA\t0\n", "error: no channel"},
+        {"channel\nsource\tsrc.fake\ntrack\tA\t0\n", "error: invalid channel count"},
+        {"channel\t0\n", "error: invalid channel count"},
+        {"channel\t-2\n", "error: invalid channel count"},
+        {"channel\t2\nchannel\t2\n", "error: duplicated channel found"},
+        {"channel\t2\nchannel\t0\n", "error: invalid channel count"}, // the count is checked before the duplicate
+        {"source\n", "error: invalid source"},
+        {"source\tmissing.fake\n", "error: source not found"},
+        {"source\tsrc.fake\nsource\tsrc.fake\n", "error: multi source found"},
+        // A second source line links its library (and logs the failure) before failing.
+        {"source\tsrc.fake\nsource\tother.fake\tno_such_module_library.so\n", "error: multi source found"},
+        {"channel\t2\ntrack\n", "error: no track name"},
+        {"volume\ntrack\n", "error: no volume name"}, // the first failing line decides
+        {"channel\t2\nchannel\t2\ntrack\n", "error: duplicated channel found"},
+        // Checks after the last line, in their order.
+        {"source\tsrc.fake\n", "error: no channel"},
+        {"channel\t2\nsource\tsrc.fake\n", "error: no track"},
+        {"channel\t2\ntrack\tA\t0\n", "error: no source"},
+        {"channel\t2\nsource\tbroken.fake\ntrack\tA\t0\n", "error: invalid source format"},
+        // A track that binds nothing; fields past its channel count are not looked at;
+        // the first such track is reported.
+        {"channel\t2\nsource\tsrc.fake\ntrack\tDrums\t-1\t4\n", "error: track empty bind:drums"},
+        {"channel\t1\nsource\tsrc.fake\ntrack\tDrums\t9\t0\n", "error: track empty bind:drums"},
+        {"channel\t2\nsource\tsrc.fake\ntrack\tA\t0\ntrack\tB\t7\ntrack\tC\t8\n", "error: track empty bind:b"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Load(gather, u"lists/list.mchx", row.text), row.outcome) << row.text;
+    EXPECT_EQ(logger.lines, (std::vector<std::pair<std::int32_t, std::u16string>>{
+                                {kLogLevelImportant, u"VyModules: module not found/cannot linked:NO_SUCH_MODULE_LIBRARY.SO"}}));
+    EXPECT_EQ(std::count(module->requests.begin(), module->requests.end(), u"lists/other.fake"), 0);
+    // The list name is the source field, even when the source cannot open.
+    EXPECT_EQ(Load(gather, u"lists/list.mchx", "source\tmissing.fake\nchannel\t2\n"), "error: source not found");
+    EXPECT_EQ(info.listName, u"missing.fake");
+    // The format is the source's, with the tracks' channel count, as float.
+    EXPECT_EQ(Load(gather, u"lists/list.mchx", "channel\t2\nsource\tsrc.fake\ntrack\tA\t0\n"), "1x2: a=0");
+    EXPECT_EQ(std::tuple(info.format.sampleRate, info.format.sampleFormat, info.format.totalSamples),
+              std::tuple(48000u, kSampleFormatFloat32, std::uint64_t{1000}));
+    // An unreadable list, or none, fails without a message.
+    EXPECT_EQ(Load(gather, u"lists/none.mchx"), "error: ");
+    EXPECT_FALSE(gather.Load(nullptr, u"lists/list.mchx", info) || gather.Load(provider, nullptr, info));
+}
+
+// A ".mtrk" path with bars names its sources ("inline" form, relative to its
+// directory) and the list; with none, or a bar only at either end, it is a file.
+TEST_F(TrackListLoadTest, MtrkPaths)
+{
+    host::StreamFaults unreadable;
+    unreadable.failReadsAt = 0;
+    provider->Add(u"unreadable.mtrk", {'a', '\t', 'a', '.', 'f', 'a', 'k', 'e'}, unreadable);
+    AddFile(u"lists/|start.mtrk", "a\ta.fake\n");
+    AddFile(u"lists/end.mtrk|", "a\ta.fake\n");
+    AddSource(u"music/intro.fake");
+    AddSource(u"music/loop.fake");
+    const struct {
+        const char16_t* path;
+        const char* outcome;
+        std::u16string listName;
+        bool read; // whether a file was opened
+    } rows[] = {
+        {u"music/intro.fake|missing.fake|loop.fake|bgm.mtrk", "2x2: intro=0 intro.fake=0 loop=1 loop.fake=1", u"bgm.mtrk",
+         false},
+        {u"lists/|start.mtrk", "1x2: a=0 a=0 a.fake=0", u"|start.mtrk", true},
+        {u"lists/end.mtrk|", "1x2: a=0 a=0 a.fake=0", u"end.mtrk|", true},
+        {u"lists/none.mtrk", "error: failed to load track list", u"", true},
+        {u"unreadable.mtrk", "error: failed to load track list", u"", true},
+        {u"lists/list.mtrk|self.mtrk", "error: empty tracks", u"self.mtrk", false},
+        {u"music/||a.fake||x", "error: empty tracks", u"x", false}, // empty parts are dropped
+        // No file name: nothing is read and there is no message.
+        {u"lists/", "error: ", u"", false},
+        {u"lists\\", "error: ", u"", false},
+        {u"pack.arc>", "error: ", u"", false},
+        {u"", "error: ", u"", false},
+        {nullptr, "error: ", u"", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path ? vytext::ToUtf8(row.path) : "null");
+        const std::size_t opened = provider->OpenRequests();
+        EXPECT_EQ(Load(bunch, row.path), row.outcome);
+        EXPECT_EQ(info.listName, row.listName);
+        EXPECT_EQ(provider->OpenRequests() > opened, row.read);
+    }
+    EXPECT_EQ(std::count(module->requests.begin(), module->requests.end(), u"music/missing.fake"), 1);
+    // The list is read through the storage the decoder passes in.
+    EXPECT_FALSE(bunch.Load(nullptr, u"lists/|start.mtrk", info));
+}
+
+TEST_F(TrackListLoadTest, DecoderChoiceLastsForLaterLinesAndLoadsOfMtrkButNotOfMchx)
+{
+    // "x.ogg" is a real Vorbis file for the built-in decoder and a fake
+    // source for the module, so the requests show which decoder was asked.
+    provider->Add(u"x.ogg", testaudio::EncodeVorbis(testaudio::Synthesize(testaudio::DistinctTones(1, 441, 44100)), 1, 44100));
+    provider->Add(u"lists/x.ogg", {}); // the built-in decoder cannot read it
+    SetModuleEntry(*TheProcessState().registry, u".ogg", module);
+    AddSource(u"x.ogg");
+    AddSource(u"lists/x.ogg");
+    EXPECT_EQ(Load(bunch, u"lists/list.mtrk",
+                   "a\tx.ogg\n"               // built-in first (the default)
+                   "b\ta.fake\tfake.dll\n"    // links (already linked): modules from now on
+                   "c\tx.ogg\n"               // module
+                   "d\ta.fake\t*\n"           // built-in first again
+                   "e\tx.ogg\n"               // built-in
+                   "f\ta.fake\tmissing.dll\n" // cannot link: unchanged
+                   "g\tx.ogg\n"),             // built-in
+              "error: track format mismatched"); // Vorbis and fake sources differ
+    EXPECT_EQ(module->requests, (std::vector<std::u16string>{u"a.fake", u"x.ogg", u"a.fake", u"a.fake"}));
+    module->requests.clear();
+    EXPECT_EQ(Load(bunch, u"lists/list.mtrk", "b\ta.fake\tfake.dll\n"), "1x2: b=0 a=0 a.fake=0");
+    EXPECT_EQ(Load(bunch, u"lists/list.mtrk", "c\tx.ogg\n"), "1x2: c=0 x=0 x.ogg=0"); // where the last list left off
+    EXPECT_EQ(module->requests, (std::vector<std::u16string>{u"a.fake", u"x.ogg"}));
+
+    // A ".mchx" source without a choice tries the built-in decoder first, every time.
+    for (const auto& [choice, opened] : {std::pair{"\tfake.dll", 1u}, std::pair{"", 2u}}) {
+        const std::size_t before = provider->OpenRequests();
+        EXPECT_EQ(Load(gather, u"lists/list.mchx", ("channel\t2\ntrack\tA\t0\nsource\tx.ogg" + std::string(choice)).c_str()),
+                  "1x2: a=0");
+        EXPECT_EQ(provider->OpenRequests() - before, opened) << "the list, and the built-in attempt";
+    }
+}
+
+} // namespace
