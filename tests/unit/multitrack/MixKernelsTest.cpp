@@ -173,22 +173,4 @@ TEST(MixKernels, TrackMixesMatchTheFrameByFrameModel)
     ExpectTrackMixesMatchTheModel<std::int16_t>(0x5eed000a, kInt16Scale);
 }
 
-// No frames, no channels or a source without channels add nothing (a -0
-// stays -0), and the buffers that would hold nothing may be null; the ramp
-// moves with the frames even when they hold nothing.
-TEST(MixKernels, NothingToMixTouchesNothing)
-{
-    std::vector<float> out(4, -0.0f);
-    const float one = 1.0f;
-    TrackGainState state{0.0f, 0.0f, 1.0f, 0, 8};
-    LayeredMix(out.data(), &one, 0, 2, state);
-    EXPECT_EQ(state.rampPosition, 0u);
-    LayeredMix(nullptr, static_cast<const float*>(nullptr), 3, 0, state);
-    EXPECT_EQ(state.rampPosition, 3u);
-    GatheredMix(out.data(), 2, static_cast<const float*>(nullptr), 0, 2, 0xFFFFFFFFFFFF0100, state);
-    GatheredMix(out.data(), 2, static_cast<const std::int16_t*>(nullptr), 2, 0, 0xFFFFFFFFFFFF0100, state);
-    GatheredMix(out.data(), 4, static_cast<const float*>(nullptr), 0, 1, 0xFFFFFFFF03020100, state);
-    EXPECT_TRUE(SameBits(out, std::vector<float>(4, -0.0f)));
-}
-
 } // namespace

@@ -50,15 +50,12 @@ TEST(MultiTrackDecoder, OpeningReportsTheNamesAndRegistersTheLowerCasedId)
     decoder->Release();
     EXPECT_EQ(callback.calls,
               (Strings{u"register:bgm_main", open, u"unregister:bgm_main", u"register:other", u"unregister:other", u"register:"}));
-    // Without an ID nothing is registered or reported; without a callback nothing can be rebound.
+    // Without an ID nothing is registered or reported.
     RecordingCallback anonymous;
     decoder = OpenOverFakeMixer(&anonymous, DcListInfo(1, 1), {1}, 0);
     EXPECT_EQ(Level(decoder), 1.0f) << "it plays all the same";
     decoder->Release();
     EXPECT_TRUE(anonymous.calls.empty());
-    decoder = OpenOverFakeMixer(nullptr, DcListInfo(1, 1, u"id"), {1}, 0);
-    EXPECT_FALSE(decoder->RebindID(u"other"));
-    decoder->Release();
 }
 
 // 16-bit sources mix to float; any other sample format, or a load that
@@ -202,10 +199,6 @@ TEST(MultiTrackDecoder, FadesRampFromTheGainReachedAndImmediateChangesEndThem)
     decoder->SetTrackMask(kT0, 1, std::numeric_limits<float>::quiet_NaN(), 10);
     EXPECT_EQ(decoder->TrackStates()[0].rampLength, 480u);
     decoder->Release();
-    // Fade lengths are formed in 64 bits, rounded down and clamped.
-    EXPECT_EQ(FadeFrames(1, 44100), 44u);
-    EXPECT_EQ(FadeFrames(100000, 48000), 4800000u);
-    EXPECT_EQ(FadeFrames(0xFFFFFFFFu, 48000), 0xFFFFFFFFu);
 }
 
 // Names fold case; an unknown one is logged and not counted; no names, or

@@ -7,23 +7,14 @@
 #include "PluginStateGuard.h"
 
 #include <multitrack/ModuleLinking.h>
-#include <plugin/BasicHSSLogger.h>
-#include <plugin/ProcessState.h>
 
-#include <host/ComObject.h>
 #include <host/MemoryStorageProvider.h>
 
-#include <vymultitrack/IHSSModule.h>
 #include <vymultitrack/Utf16Text.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
-#include <optional>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace mttest {
 
@@ -41,7 +32,7 @@ struct FakeSourceSetup {
     bool isFloat = true;
     std::uint32_t sampleRate = 48000;
     std::uint64_t totalFrames = 1000;   // the length its format reports
-    std::optional<std::uint64_t> endsAt{}; // where delivery ends, when earlier
+    std::uint64_t endsAt = ~0ull;       // where delivery ends, when earlier
     std::uint32_t totalMilliseconds = 0;
     HRESULT formatResult = S_OK;
     float dc = 1.0f;
@@ -65,7 +56,7 @@ public:
     {
         if (setup.failingCalls.count(renderCalls++) != 0)
             return E_FAIL;
-        const std::uint64_t end = setup.endsAt.value_or(setup.totalFrames);
+        const std::uint64_t end = std::min(setup.endsAt, setup.totalFrames);
         const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, position < end ? end - position : 0));
         for (std::uint32_t i = 0; i < count * setup.channels; ++i) {
             const float value = setup.dc != 0.0f ? setup.dc : Counting(position + i / setup.channels, i % setup.channels);
@@ -81,18 +72,14 @@ public:
     }
     HRESULT VY_STDCALL SetPosition(std::uint64_t sample) override
     {
-        positions.push_back(sample);
-        position = sample;
-        return sample <= setup.totalFrames ? S_OK : E_FAIL;
+        positions.push_back(position = sample);
+        return S_OK;
     }
 
     FakeSourceSetup setup;
     std::uint64_t position = 0;
     std::uint32_t renderCalls = 0;
     std::vector<std::uint64_t> positions; // every SetPosition asked for
-
-private:
-    ~FakeSource() override = default;
 };
 
 // The number of references `object` holds.
@@ -102,7 +89,7 @@ inline ULONG References(IUnknown* object)
     return object->Release();
 }
 
-// A module that reports `extensions` (ending the walk with `walkEnd`) and
+// A module that reports `extensions` and
 // opens the sources named in `setups`; one named in `failing` comes back
 // together with E_FAIL. It keeps a reference on every source it opened.
 class FakeModule final : public host::ComObject<IHSSModule> {
@@ -113,7 +100,7 @@ public:
                                               std::uint32_t length) override
     {
         if (index >= extensions.size())
-            return walkEnd;
+            return S_FALSE;
         shortName[0] = 0;
         extension[extensions[index].copy(extension, length - 1)] = 0;
         return S_OK;
@@ -141,7 +128,6 @@ public:
     }
 
     std::vector<std::u16string> extensions{u".FAKE"};
-    HRESULT walkEnd = S_FALSE;
     std::map<std::u16string, FakeSourceSetup> setups;
     std::set<std::u16string> failing;
     std::vector<std::u16string> requests;
