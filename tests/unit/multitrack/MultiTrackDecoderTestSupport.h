@@ -6,6 +6,8 @@
 #include <multitrack/MultiTrackCallbackIntf.h>
 #include <multitrack/MultiTrackDecoderBaseImpl.h>
 
+#include <vymultitrack/Utf16Text.h>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -110,16 +112,11 @@ public:
     void NotifyOpen(const char16_t* id, const char16_t* url, std::int32_t tracks, const TrackNameEntry* names,
                     std::int32_t count) override
     {
-        calls.push_back(u"open:" + std::u16string(id) + u"|" + url + u"|" + Number(tracks) + u"|");
+        calls.push_back(u"open:" + std::u16string(id) + u"|" + url + u"|" + vytext::ToUtf16(std::to_string(tracks)) + u"|");
         for (std::int32_t i = 0; i < count; ++i)
-            calls.back() += Number(names[i].index) + u":" + names[i].name + u" ";
+            calls.back() += vytext::ToUtf16(std::to_string(names[i].index)) + u":" + names[i].name + u" ";
     }
     void Log(const char16_t* message, const char16_t* detail) override { logs.emplace_back(message, detail); }
-    static std::u16string Number(std::int32_t n)
-    {
-        const std::string digits = std::to_string(n);
-        return {digits.begin(), digits.end()};
-    }
 
     std::vector<std::u16string> calls;
     std::vector<std::pair<std::u16string, std::u16string>> logs;
