@@ -189,8 +189,7 @@ TEST(MultiTrackDecoder, FadesRampFromTheGainReachedAndImmediateChangesEndThem)
               std::tuple(falling.back(), 1u, 0u));
     EXPECT_EQ(std::count(rising.begin(), rising.end(), 1.0f), 120);
     // An immediate change jumps; NaN never equals the gain, so with a fade it ramps.
-    decoder->SetTrackMask(kT0, 1, 0.0f, 10);
-    decoder->SetTrackMask(kT0, 1, 0.7f, 0);
+    decoder->SetTrackMask(kT0, 1, 0.0f, 10), decoder->SetTrackMask(kT0, 1, 0.7f, 0);
     EXPECT_EQ(FirstFrameNotEqual(RenderBlock(decoder, 100).samples, 0.7f), 100u);
     decoder->SetTrackMask(kT0, 1, std::numeric_limits<float>::quiet_NaN(), 10);
     EXPECT_EQ(decoder->TrackStates()[0].rampLength, 480u);
@@ -226,9 +225,8 @@ TEST(MultiTrackDecoder, TrackNamesSelectTracks)
 
 TEST(SixteenBitOutput, RoundsHalvesAwayFromZeroAndClamps)
 {
-    const float inf = std::numeric_limits<float>::infinity();
-    const float in[] = {1.2f, -0.5f / 32768, 0.4f / 32768, 0.5f / 32768, 1.0f, -1.0f, -1.5f, 0.0f,
-                        inf,  -inf,          std::nanf(""), 100.4f / 32768, 0.5f};
+    const float in[] = {1.2f, -0.5f / 32768, 0.4f / 32768, 0.5f / 32768, 1.0f, -1.0f, -1.5f, 0.0f, INFINITY, -INFINITY,
+                        NAN,  100.4f / 32768, 0.5f};
     const std::int16_t expected[] = {32767, -1, 0, 1, 32767, -32768, -32768, 0, 32767, -32768, 0, 100, -7};
     std::int16_t out[std::size(in)];
     out[std::size(in) - 1] = -7; // not to be converted
@@ -238,8 +236,7 @@ TEST(SixteenBitOutput, RoundsHalvesAwayFromZeroAndClamps)
     auto* decoder = OpenOverFakeMixer<MultiTrackDecoder16bitImpl>(nullptr, DcListInfo(1, 2), {0.5f}, 10);
     decoder->SetTrackMask(kT0, 1, 0.5f, 0);
     std::int16_t samples[2 * 16];
-    std::uint32_t rendered = 0;
-    std::uint32_t status = 1;
+    std::uint32_t rendered = 0, status = 1;
     ASSERT_EQ(decoder->Render(samples, 16, &rendered, &status), S_OK);
     EXPECT_EQ(std::tuple(rendered, status, samples[0], samples[19], samples[20]), std::tuple(10u, 0u, 8192, 8192, 0));
     EXPECT_EQ(decoder->Render(samples, 0, &rendered, &status), S_OK);

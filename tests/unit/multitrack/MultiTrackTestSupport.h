@@ -89,7 +89,7 @@ inline ULONG References(IUnknown* object)
     return object->Release();
 }
 
-// A module that reports `extensions` and
+// A module for ".FAKE" that
 // opens the sources named in `setups`; one named in `failing` comes back
 // together with E_FAIL. It keeps a reference on every source it opened.
 class FakeModule final : public host::ComObject<IHSSModule> {
@@ -97,13 +97,11 @@ public:
     HRESULT VY_STDCALL GetCopyrightText(char16_t*, std::uint32_t) override { return E_NOTIMPL; }
     HRESULT VY_STDCALL GetDescriptionText(char16_t*, std::uint32_t) override { return E_NOTIMPL; }
     HRESULT VY_STDCALL EnumSupportedExtension(std::uint32_t index, char16_t* shortName, char16_t* extension,
-                                              std::uint32_t length) override
+                                              std::uint32_t) override
     {
-        if (index >= extensions.size())
-            return S_FALSE;
         shortName[0] = 0;
-        extension[extensions[index].copy(extension, length - 1)] = 0;
-        return S_OK;
+        std::copy_n(u".FAKE", 6, extension); // the registry folds it
+        return index == 0 ? S_OK : S_FALSE;
     }
     HRESULT VY_STDCALL GetMediaInformation(const char16_t*, void**) override { return E_NOTIMPL; }
     HRESULT VY_STDCALL CheckMediaSupport(const char16_t*) override { return E_NOTIMPL; }
@@ -127,7 +125,6 @@ public:
         return found == opened.rend() ? nullptr : found->second;
     }
 
-    std::vector<std::u16string> extensions{u".FAKE"};
     std::map<std::u16string, FakeSourceSetup> setups;
     std::set<std::u16string> failing;
     std::vector<std::u16string> requests;

@@ -24,8 +24,7 @@ using Bytes = std::vector<std::uint8_t>;
 TEST(TrackListEncoding, DecodesUtf8AndUtf16LittleEndian)
 {
     const std::pair<Bytes, std::u16string> rows[] = {
-        {{}, u""},
-        {{'a', 'b', '\t', 'c'}, u"ab\tc"},
+        {{}, u""}, {{'a', 'b', '\t', 'c'}, u"ab\tc"},
         {{0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF}, u"\uFEFF"}, // only the first mark goes
         {{0xC3, 0xA9, 0xE2, 0x82, 0xAC}, u"\u00E9\u20AC"},
         // The limits of the two- and three-byte forms and of the surrogates.
@@ -39,16 +38,13 @@ TEST(TrackListEncoding, DecodesUtf8AndUtf16LittleEndian)
         {{0xC3, 'A', 'B', 0xE2, 0x82, 'A', 'B'}, u"\uFFFDB\uFFFDB"},
         {{'a', 0xFE, 'b', 0xFF, 0x80, 0xBF}, u"a\uFFFDb\uFFFD\uFFFD\uFFFD"}, // bytes that cannot lead
         // A zero byte ends the text, also inside a sequence; so does a cut-off sequence.
-        {{'a', 0x00, 'b'}, u"a"},
-        {{'a', 0xE2, 0x00, 0x82, 'b'}, u"a\uFFFD"},
+        {{'a', 0x00, 'b'}, u"a"}, {{'a', 0xE2, 0x00, 0x82, 'b'}, u"a\uFFFD"},
         {{'a', 0xE2, 0x82}, u"a\uFFFD"},
         // UTF-16 little-endian after its mark: surrogates become U+FFFD, paired or not; a zero code
         // unit ends the text, a zero byte does not; an odd last byte becomes U+FFFD.
-        {{0xFF, 0xFE}, u""},
-        {{0xFF, 0xFE, 0xFF, 0xFE, 'a', 0, 0xE9, 0, 0xAC, 0x20}, u"\uFEFFa\u00E9\u20AC"},
+        {{0xFF, 0xFE}, u""}, {{0xFF, 0xFE, 0xFF, 0xFE, 'a', 0, 0xE9, 0, 0xAC, 0x20}, u"\uFEFFa\u00E9\u20AC"},
         {{0xFF, 0xFE, 0x00, 0xD8, 0xFF, 0xDF, 0xFF, 0xD7, 0x00, 0xE0}, u"\uFFFD\uFFFD\uD7FF\uE000"},
-        {{0xFF, 0xFE, 0x00, 0x01, 'a', 0, 0, 0, 'b', 0}, u"\u0100a"},
-        {{0xFF, 0xFE, 'a', 0, 'b'}, u"a\uFFFD"},
+        {{0xFF, 0xFE, 0x00, 0x01, 'a', 0, 0, 0, 'b', 0}, u"\u0100a"}, {{0xFF, 0xFE, 'a', 0, 'b'}, u"a\uFFFD"},
         // Without that mark it is UTF-8: big-endian's FE FF are replaced.
         {{0xFE, 0xFF, 0, 'a'}, u"\uFFFD\uFFFD"},
     };
@@ -76,8 +72,7 @@ TEST(ReadTextFile, ReadsWhatTheStorageDeliversOrFails)
         Bytes bytes;
         Text text;
     } rows[] = {
-        {{true, false, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"},
-        {{true, true, {}, 0, E_FAIL}, line, std::nullopt},
+        {{true, false, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"}, {{true, true, {}, 0, E_FAIL}, line, std::nullopt},
         {{false, true, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"}, // seeking is not needed when Stat answers
         {{false, false, 2, 0, STG_E_READFAULT}, line, std::nullopt}, // even after some bytes
         {{false, false, 0, 0, E_FAIL}, {}, u""},                     // an empty file is never read
