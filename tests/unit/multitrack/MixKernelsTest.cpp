@@ -92,8 +92,10 @@ TEST(AddScaled, MatchesItsReferenceOnDisjointMisalignedAndOverlappingBuffers)
     }
 }
 
-// -32768 gives exactly -1 and 32767 exactly 1 - 2^-15: the scale is 2^-15.
-TEST(MixKernels, SixteenBitExtremesConvertExactlyAtUnityGain)
+// What the model below takes for granted: -32768 gives exactly -1 and
+// 32767 exactly 1 - 2^-15 (the scale is 2^-15), and a ramp of four frames
+// gives quarter steps, ends on the fifth frame and then holds its target.
+TEST(MixKernels, SixteenBitScaleAndRampSteps)
 {
     const std::int16_t in[] = {-32768, 32767, 1};
     std::vector<float> layered(3, 0.0f), gathered(3, 0.0f);
@@ -102,16 +104,13 @@ TEST(MixKernels, SixteenBitExtremesConvertExactlyAtUnityGain)
     GatheredMix(gathered.data(), 3, in, 3, 1, 0xFFFFFFFFFF020100, state);
     EXPECT_EQ(layered, (std::vector<float>{-1.0f, 0.999969482421875f, 0x1p-15f}));
     EXPECT_EQ(gathered, layered);
-}
 
-TEST(MixKernels, ARampOfFourFramesGivesQuarterStepsThenHoldsTheTarget)
-{
     const std::vector<float> ones(2 * 8, 1.0f);
     std::vector<float> out(ones.size(), 0.0f);
-    TrackGainState state{0.0f, 0.0f, 1.0f, 0, 4};
+    state = TrackGainState{0.0f, 0.0f, 1.0f, 0, 4};
     LayeredMix(out.data(), ones.data(), 4, 2, state);
     EXPECT_EQ(out, (std::vector<float>{0, 0, 0.25f, 0.25f, 0.5f, 0.5f, 0.75f, 0.75f, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_TRUE(SameBits(state, TrackGainState{0.75f, 0.0f, 1.0f, 4, 4})) << "the ramp ends on the fifth frame";
+    EXPECT_TRUE(SameBits(state, TrackGainState{0.75f, 0.0f, 1.0f, 4, 4}));
     LayeredMix(out.data() + 8, ones.data() + 8, 4, 2, state);
     EXPECT_EQ(std::vector(out.begin() + 8, out.end()), std::vector<float>(8, 1.0f));
     EXPECT_TRUE(SameBits(state, TrackGainState{1.0f, 0.0f, 0.0f, 0, 0})) << "gain 1, ramp fields cleared";

@@ -28,20 +28,15 @@ protected:
     {
         MultiTrackTest::SetUp();
         // ".mtrk" sources are used as written, ".mchx" ones lie beside the list.
-        for (const char16_t* name : {u"music/bgm_a.fake", u"drums.fake", u"dir/.fake"})
-            AddSource(name);
-        AddSource(u"a.fake", {.totalMilliseconds = 100});
-        AddSource(u"longerInMs.fake", {.totalMilliseconds = 999});
-        AddSource(u"longer.fake", {.totalFrames = 1001});
-        AddSource(u"faster.fake", {.sampleRate = 44100});
-        AddSource(u"wider.fake", {.channels = 3});
-        AddSource(u"integer.fake", {.isFloat = false});
-        AddSource(u"failing.fake", {.formatResult = E_FAIL});
-        AddSource(u"silent.fake", {.channels = 0});
-        AddSource(u"lists/src.fake", {.channels = 4});
-        AddSource(u"lists/wide.fake", {.channels = 12});
-        AddSource(u"lists/huge.fake", {.channels = 300});
-        AddSource(u"lists/broken.fake", {.formatResult = E_FAIL});
+        const std::pair<const char16_t*, FakeSourceSetup> sources[] = {
+            {u"music/bgm_a.fake", {}}, {u"drums.fake", {}}, {u"dir/.fake", {}}, {u"a.fake", {.totalMilliseconds = 100}},
+            {u"longerInMs.fake", {.totalMilliseconds = 999}}, {u"longer.fake", {.totalFrames = 1001}},
+            {u"faster.fake", {.sampleRate = 44100}}, {u"wider.fake", {.channels = 3}}, {u"integer.fake", {.isFloat = false}},
+            {u"failing.fake", {.formatResult = E_FAIL}}, {u"silent.fake", {.channels = 0}}, {u"lists/src.fake", {.channels = 4}},
+            {u"lists/wide.fake", {.channels = 12}}, {u"lists/huge.fake", {.channels = 300}},
+            {u"lists/broken.fake", {.formatResult = E_FAIL}}};
+        for (const auto& [name, setup] : sources)
+            AddSource(name, setup);
     }
     // Loads `path` (the list `text` saved as "lists/list.<ext>" when given) and describes the outcome.
     std::string Load(RenderMixerInterface& mixer, const char16_t* path, const char* text = nullptr)
@@ -238,15 +233,12 @@ TEST_F(MixerTest, DecoderChoiceLastsForLaterLinesAndLoadsOfMtrkButNotOfMchx)
     SetModuleEntry(*TheProcessState().registry, u".ogg", module);
     AddSource(u"x.ogg");
     AddSource(u"lists/x.ogg");
-    EXPECT_EQ(Load(bunch, u"lists/list.mtrk",
-                   "a\tx.ogg\n"               // built-in first (the default)
-                   "b\ta.fake\tfake.dll\n"    // links (already linked): modules from now on
-                   "c\tx.ogg\n"               // module
-                   "d\ta.fake\t*\n"           // built-in first again
-                   "e\tx.ogg\n"               // built-in
-                   "f\ta.fake\tmissing.dll\n" // cannot link: unchanged
-                   "g\tx.ogg\n"),             // built-in
-              "error: track format mismatched"); // Vorbis and fake sources differ
+    // x.ogg: built-in first (the default); a library that links (already
+    // linked): modules from now on, for x.ogg too; "*": built-in first again;
+    // a library that cannot link leaves that. Vorbis and fake sources differ.
+    EXPECT_EQ(Load(bunch, u"lists/list.mtrk", "a\tx.ogg\nb\ta.fake\tfake.dll\nc\tx.ogg\nd\ta.fake\t*\ne\tx.ogg\n"
+                                              "f\ta.fake\tmissing.dll\ng\tx.ogg\n"),
+              "error: track format mismatched");
     EXPECT_EQ(module->requests, (std::vector<std::u16string>{u"a.fake", u"x.ogg", u"a.fake", u"a.fake"}));
     module->requests.clear();
     EXPECT_EQ(Load(bunch, u"lists/list.mtrk", "b\ta.fake\tfake.dll\n"), "1x2: b=0 a=0 a.fake=0");

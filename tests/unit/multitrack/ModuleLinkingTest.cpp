@@ -119,10 +119,9 @@ TEST_F(ModuleLinkingTest, FailuresAreLoggedAsTheTableSaysAndTriedAgain)
         }
         EXPECT_EQ(LookupModule(local, Upper(name)), std::pair(true, static_cast<IHSSModule*>(nullptr))) << "a null entry";
         EXPECT_TRUE(local.modules.empty());
-        if (counts) {
-            EXPECT_EQ(counts->instanceRequests - before.instanceRequests, 3);
-            EXPECT_EQ(counts->modulesMade - before.modulesMade, 3 * row.modulesPerAttempt);
-            EXPECT_EQ(counts->modulesAlive, before.modulesAlive) << "a module that came with a failure is released";
+        if (counts) { // entry points called each time; a module that came with a failure is released
+            EXPECT_EQ(std::tuple(counts->instanceRequests - before.instanceRequests, counts->modulesMade - before.modulesMade,
+                                 counts->modulesAlive - before.modulesAlive), std::tuple(3, 3 * row.modulesPerAttempt, 0));
         }
         if (mine)
             platform::FreeLibrary(mine);

@@ -72,11 +72,11 @@ TEST(ReadTextFile, ReadsWhatTheStorageDeliversOrFails)
         Bytes bytes;
         Text text;
     } rows[] = {
+        // Seeking is not needed when Stat answers; a read fails even after some
+        // bytes; an empty file is never read; a short read keeps what came.
         {{true, false, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"}, {{true, true, {}, 0, E_FAIL}, line, std::nullopt},
-        {{false, true, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"}, // seeking is not needed when Stat answers
-        {{false, false, 2, 0, STG_E_READFAULT}, line, std::nullopt}, // even after some bytes
-        {{false, false, 0, 0, E_FAIL}, {}, u""},                     // an empty file is never read
-        {{false, false, {}, 4, E_FAIL}, line, u"a\tb."},             // a short read keeps what came
+        {{false, true, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"}, {{false, false, 2, 0, STG_E_READFAULT}, line, std::nullopt},
+        {{false, false, 0, 0, E_FAIL}, {}, u""}, {{false, false, {}, 4, E_FAIL}, line, u"a\tb."},
     };
     host::MemoryStorageProvider* provider = host::MemoryStorageProvider::Create();
     for (const auto& row : rows) {
