@@ -20,6 +20,8 @@ namespace {
 using mttest::Counting;
 using mttest::FakeSourceSetup;
 
+using States = std::vector<TrackGainState>;
+
 TrackGainState Gain(float gain) { return TrackGainState{gain, 0.0f, 0.0f, 0, 0}; }
 
 class MixerTest : public mttest::MultiTrackTest {
@@ -50,8 +52,7 @@ protected:
         out << info.trackCount << "x" << info.format.channelCount << ":";
         for (const auto& [name, track] : info.bindings)
             out << " " << vytext::ToUtf8(name) << "=" << track;
-        if (!info.volumes.empty())
-            out << " |";
+        out << (info.volumes.empty() ? "" : " |");
         for (float volume : info.volumes)
             out << " " << volume;
         return out.str();
@@ -74,8 +75,8 @@ protected:
         ASSERT_EQ(Load(gather, u"list.mchx", ("source\tsrc.fake\n" + statements).c_str()).find("error"), std::string::npos);
     }
     // Renders `frames` frames of `channels` into zeros, expecting `produced` of them.
-    static std::vector<float> Render(RenderMixerInterface& mixer, std::uint32_t channels, std::uint32_t frames,
-                                     std::vector<TrackGainState>& states, std::uint32_t produced)
+    static std::vector<float> Render(RenderMixerInterface& mixer, std::uint32_t channels, std::uint32_t frames, States& states,
+                                     std::uint32_t produced)
     {
         std::vector<float> samples(std::size_t{channels} * frames, 0.0f);
         EXPECT_EQ(mixer.Render(samples.data(), frames, states), produced);
@@ -119,7 +120,7 @@ TEST_F(MixerTest, MtrkLists)
     // After a failed load nothing renders: the wider source would not fit a
     // scratch buffer sized for the good load before.
     EXPECT_EQ(Load(bunch, u"lists/list.mtrk", "a\ta.fake\nb\twider.fake\n"), "error: track format mismatched");
-    std::vector<TrackGainState> states(2);
+    States states(2);
     Render(bunch, 3, 4, states, 0);
     EXPECT_EQ(module->Opened(u"wider.fake")->renderCalls, 0u);
 }
@@ -255,31 +256,27 @@ TEST_F(MixerTest, DecoderChoiceLastsForLaterLinesAndLoadsOfMtrkButNotOfMchx)
 }
 
 // Tracks add with their gains; a shorter source leaves the rest to the
-// others, and the block counts as long as the longest; 16-bit sources are
-// read as such.
+// others, and the block counts as long as the longest; every source seeks;
+// 16-bit sources are read as such. A failing source adds nothing and is not
+// counted; its ramp stands still and resumes at its next successful call.
 TEST_F(MixerTest, BunchAddsItsTracksWithTheirGains)
 {
     LoadBunch({{.endsAt = 100, .dc = 0}, {.endsAt = 60, .dc = 0}});
-    std::vector<TrackGainState> states{Gain(1.0f), Gain(0.5f)};
+    States states{Gain(1.0f), Gain(0.5f)};
     const std::vector<float> mixed = Render(bunch, 2, 128, states, 100);
     for (std::uint32_t i = 0; i < mixed.size(); ++i) {
         const float one = i < 2 * 100 ? Counting(i / 2, i % 2) : 0.0f;
         ASSERT_EQ(mixed[i], one + (i < 2 * 60 ? one * 0.5f : 0.0f)) << i;
     }
     EXPECT_EQ(Render(bunch, 2, 128, states, 0), std::vector<float>(2 * 128, 0.0f)) << "both at their end";
-    EXPECT_TRUE(bunch.SetPosition(480)); // every source seeks
+    EXPECT_TRUE(bunch.SetPosition(480));
     EXPECT_EQ(module->Opened(u"t0.fake")->positions, module->Opened(u"t1.fake")->positions);
     EXPECT_EQ(module->Opened(u"t1.fake")->positions, std::vector<std::uint64_t>{480});
     LoadBunch({{.channels = 1, .isFloat = false, .dc = -16384}, {.channels = 1, .isFloat = false, .dc = 8192}});
     EXPECT_EQ(Render(bunch, 1, 4, states, 4), std::vector<float>(4, -0.5f + 0.125f));
-}
 
-// A failing source adds nothing and is not counted; its ramp stands still
-// and resumes at its next successful call.
-TEST_F(MixerTest, RampOfAFailingSourceResumesAtItsNextSuccessfulCall)
-{
     LoadBunch({{.channels = 1, .failingCalls = {1, 4}}, {.channels = 1, .failingCalls = {4}}});
-    std::vector<TrackGainState> states{TrackGainState{0.0f, 0.0f, 1.0f, 0, 8}, Gain(0.0f)};
+    states = {TrackGainState{0.0f, 0.0f, 1.0f, 0, 8}, Gain(0.0f)};
     for (const std::vector<float>& expected : std::vector<std::vector<float>>{
              {0.0f, 0.125f, 0.25f, 0.375f}, {0, 0, 0, 0}, {0.5f, 0.625f, 0.75f, 0.875f}, {1, 1, 1, 1}})
         EXPECT_EQ(Render(bunch, 1, 4, states, 4), expected);
@@ -292,7 +289,7 @@ TEST_F(MixerTest, RampOfAFailingSourceResumesAtItsNextSuccessfulCall)
 TEST_F(MixerTest, GatherTakesEachTracksChannelsFromTheSource)
 {
     LoadGather("channel\t2\ntrack\ta\t3\t1\ntrack\tb\t2\t-1\ntrack\tc\t0\t2\n", {.channels = 4, .dc = 0});
-    std::vector<TrackGainState> states{Gain(1.0f), Gain(1.0f), Gain(0.5f)};
+    States states{Gain(1.0f), Gain(1.0f), Gain(0.5f)};
     const std::vector<float> mixed = Render(gather, 2, 8, states, 8);
     for (std::uint32_t f = 0; f < 8; ++f) {
         EXPECT_EQ(mixed[2 * f], Counting(f, 3) + Counting(f, 2) + Counting(f, 0) * 0.5f) << f;
@@ -308,7 +305,7 @@ TEST_F(MixerTest, GatherTakesEachTracksChannelsFromTheSource)
 TEST_F(MixerTest, MixersCountWhatTheSourcesDelivered)
 {
     LoadGather("channel\t1\ntrack\tt\t0\n", {.channels = 4, .endsAt = 5, .dc = 0, .failingCalls = {0}});
-    std::vector<TrackGainState> states{TrackGainState{0.0f, 0.0f, 1.0f, 0, 2}};
+    States states{TrackGainState{0.0f, 0.0f, 1.0f, 0, 2}};
     EXPECT_EQ(Render(gather, 1, 0, states, 0), std::vector<float>{});
     EXPECT_EQ(Render(gather, 1, 8, states, 0), std::vector<float>(8, 0.0f));
     EXPECT_EQ(Render(gather, 1, 8, states, 5), (std::vector<float>{0.0f, 1001.0f * 0.5f, 2001.0f, 3001.0f, 4001.0f, 0, 0, 0}));

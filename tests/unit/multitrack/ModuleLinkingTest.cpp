@@ -32,10 +32,6 @@ std::u16string SupportImage(const char* fileName)
     return vytext::ToUtf16((std::filesystem::path(VY_TEST_SUPPORT_DIR) / "modules" / fileName).string());
 }
 
-std::pair<std::int32_t, std::u16string> NotLinked(const std::u16string& name)
-{
-    return {kLogLevelImportant, u"VyModules: module not found/cannot linked:" + Upper(name)};
-}
 
 // A test module image, loaded (and kept loaded) to read its counters.
 TestModuleStatistics* Counters(const std::u16string& image)
@@ -111,9 +107,10 @@ TEST_F(ModuleLinkingTest, FailuresAreLoggedAsTheTableSaysAndTriedAgain)
         const platform::LibraryHandle mine = row.loadedBefore ? platform::LoadLibrary(name.c_str()) : nullptr;
         TestModuleStatistics* counts = row.modulesPerAttempt < 0 ? nullptr : Counters(name);
         const TestModuleStatistics before = counts ? *counts : TestModuleStatistics{};
+        const Lines::value_type notLinked{kLogLevelImportant, u"VyModules: module not found/cannot linked:" + Upper(name)};
         for (int attempt = 1; attempt <= 3; ++attempt) {
             EXPECT_EQ(LinkModule(local, name.c_str()), nullptr);
-            EXPECT_EQ(logger.lines, Lines(row.loggedEveryTime ? attempt : 1, NotLinked(name)));
+            EXPECT_EQ(logger.lines, Lines(row.loggedEveryTime ? attempt : 1, notLinked));
             EXPECT_EQ(platform::FindLoadedLibrary(name.c_str()) != nullptr, row.loadedBefore || counts)
                 << "freed when linking loaded it, else kept";
         }

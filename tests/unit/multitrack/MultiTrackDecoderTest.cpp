@@ -72,11 +72,8 @@ TEST(MultiTrackDecoder, FormatsAndLoadFailures)
     for (const char16_t* url : {u"music.mtrk.bak", u"music", u"a.mtrk/b", u"x.wav"})
         EXPECT_FALSE(decoder->Open(url, decoder->Format())) << vytext::ToUtf8(url);
     EXPECT_EQ(callback.logs.size(), 2u);
-    HSSWaveFormat format{};
     ASSERT_TRUE(open(kSampleFormatInt16, true, u"c.mtrk"));
-    decoder->SetOpened(true);
-    ASSERT_EQ(decoder->GetFormat(&format), S_OK);
-    EXPECT_EQ(std::pair(format.sampleFormat, format.channelCount), std::pair(kSampleFormatFloat32, 2u));
+    EXPECT_EQ(std::pair(decoder->Format().sampleFormat, decoder->Format().channelCount), std::pair(kSampleFormatFloat32, 2u));
     decoder->Release();
 }
 

@@ -27,10 +27,9 @@ public:
         if (throwOnRender)
             throw std::runtime_error("render failed");
         const auto produced = static_cast<std::uint32_t>(length == 0 ? frames : std::min<std::uint64_t>(frames, length - std::min(length, cursor)));
-        for (std::size_t t = 0; t < levels.size(); ++t) {
-            const std::vector<float> track(std::size_t{info.format.channelCount} * frames, levels[t]);
-            MixKernels::LayeredMix(output, track.data(), produced, info.format.channelCount, states[t]);
-        }
+        for (std::size_t t = 0; t < levels.size(); ++t)
+            MixKernels::LayeredMix(output, std::vector<float>(std::size_t{info.format.channelCount} * frames, levels[t]).data(),
+                                   produced, info.format.channelCount, states[t]);
         cursor += produced;
         renderCalls.push_back(frames);
         return produced;

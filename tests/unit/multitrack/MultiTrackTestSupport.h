@@ -46,13 +46,11 @@ public:
 
     HRESULT VY_STDCALL GetFormat(HSSWaveFormat* format) override
     {
-        *format = HSSWaveFormat{setup.sampleRate, setup.channels,
-                                setup.isFloat ? kSampleFormatFloat32 : kSampleFormatInt16,
+        *format = HSSWaveFormat{setup.sampleRate, setup.channels, setup.isFloat ? kSampleFormatFloat32 : kSampleFormatInt16,
                                 kSeekCapabilitySampleExact, setup.totalFrames, setup.totalMilliseconds, {}};
         return setup.formatResult;
     }
-    HRESULT VY_STDCALL Render(void* buffer, std::uint32_t frames, std::uint32_t* rendered,
-                              std::uint32_t* status) override
+    HRESULT VY_STDCALL Render(void* buffer, std::uint32_t frames, std::uint32_t* rendered, std::uint32_t* status) override
     {
         if (setup.failingCalls.count(renderCalls++) != 0)
             return E_FAIL;
