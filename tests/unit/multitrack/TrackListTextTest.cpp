@@ -1,272 +1,206 @@
-// Reading list files through the host's storage, decoding their bytes, and
-// cutting the text into lines and fields.
+// The text of track lists: reading the file through the host's storage,
+// decoding its bytes, cutting it into lines and fields, and reading the
+// numbers and paths in the fields.
 #include "MultiTrackTestSupport.h"
 
+#include <multitrack/NumberFields.h>
+#include <multitrack/PathPieces.h>
 #include <multitrack/TextPieces.h>
+#include <multitrack/TrackListEncoding.h>
 #include <multitrack/TrackListFile.h>
 
-#include <host/MemoryStorageProvider.h>
 #include <host/ReadOnlyStream.h>
 
-#include <gtest/gtest.h>
-
-#include <optional>
+#include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace {
 
-using mttest::References;
 using Text = std::optional<std::u16string>;
+using Bytes = std::vector<std::uint8_t>;
 
-class ReadTextFileTest : public ::testing::Test {
-protected:
-    void TearDown() override { provider->Release(); }
-
-    // Reads `bytes` as the file "list.mtrk": the text, or nullopt when the
-    // read fails (then the text must have been emptied).
-    Text Read(std::vector<std::uint8_t> bytes, host::StreamFaults faults = {})
-    {
-        provider->Add(u"list.mtrk", std::move(bytes), faults);
-        std::u16string text = u"left over";
-        if (ReadTextFile(provider, u"list.mtrk", text))
-            return text;
-        EXPECT_TRUE(text.empty());
-        return std::nullopt;
-    }
-
-    host::MemoryStorageProvider* provider = host::MemoryStorageProvider::Create();
-};
-
-TEST_F(ReadTextFileTest, DecodesUtf8AndUtf16LittleEndian)
+// One row per rule of the decoder.
+TEST(TrackListEncoding, DecodesUtf8AndUtf16LittleEndian)
 {
-    const std::pair<std::vector<std::uint8_t>, std::u16string> cases[] = {
-        // UTF-8, with or without its byte-order mark (only the first goes).
-        {{}, u""},
-        {{'a', 'b', '\t', 'c'}, u"ab\tc"},
-        {{0xEF, 0xBB, 0xBF, 'a'}, u"a"},
-        {{0xEF, 0xBB, 0xBF}, u""},
-        {{0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF}, u"\uFEFF"},
+    const std::pair<Bytes, std::u16string> rows[] = {
+        {{}, u""}, {{'a', 'b', '\t', 'c'}, u"ab\tc"},
+        {{0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF}, u"\uFEFF"}, // only the first mark goes
         {{0xC3, 0xA9, 0xE2, 0x82, 0xAC}, u"\u00E9\u20AC"},
-        {{0xDF, 0xBF, 0xE0, 0xA0, 0x80, 0xEF, 0xBF, 0xBF}, u"\u07FF\u0800\uFFFF"},
-        {{0xED, 0x9F, 0xBF, 0xEE, 0x80, 0x80}, u"\uD7FF\uE000"}, // around the surrogates
-        // One replacement each: overlong two- and three-byte forms, surrogates
-        // in three-byte form, and four-, five- and six-byte forms, valid or not.
-        {{0xC0, 0x80, 'a'}, u"\uFFFDa"},
-        {{0xC1, 0xBF, 'a'}, u"\uFFFDa"},
-        {{0xE0, 0x80, 0x80, 'a'}, u"\uFFFDa"},
-        {{0xE0, 0x9F, 0xBF, 'a'}, u"\uFFFDa"},
-        {{0xED, 0xA0, 0x80, 'a'}, u"\uFFFDa"},
-        {{0xED, 0xBF, 0xBF, 'a'}, u"\uFFFDa"},
-        {{0xF0, 0x9F, 0x8E, 0xB5, 'a'}, u"\uFFFDa"},
-        {{0xF7, 0xBF, 0xBF, 0xBF, 'a'}, u"\uFFFDa"},
-        {{0xF8, 0x88, 0x80, 0x80, 0x80, 'a'}, u"\uFFFDa"},
-        {{0xFC, 0x84, 0x80, 0x80, 0x80, 0x80, 'a'}, u"\uFFFDa"},
+        // The limits of the two- and three-byte forms and of the surrogates.
+        {{0xDF, 0xBF, 0xE0, 0xA0, 0x80, 0xEF, 0xBF, 0xBF, 0xED, 0x9F, 0xBF, 0xEE, 0x80, 0x80}, u"\u07FF\u0800\uFFFF\uD7FF\uE000"},
+        // One replacement each: overlong forms, surrogates, and four-, five- and six-byte forms.
+        {{0xC1, 0xBF, 0xE0, 0x9F, 0xBF, 'a'}, u"\uFFFD\uFFFDa"},
+        {{0xED, 0xA0, 0x80, 0xED, 0xBF, 0xBF, 'a'}, u"\uFFFD\uFFFDa"},
+        {{0xF0, 0x9F, 0x8E, 0xB5, 0xF7, 0xBF, 0xBF, 0xBF, 0xF8, 0x88, 0x80, 0x80, 0x80, 0xFC, 0x84, 0x80, 0x80, 0x80, 0x80, 'a'},
+         u"\uFFFD\uFFFD\uFFFD\uFFFDa"},
         // A bad continuation byte: the whole announced length is taken, whatever its bytes are.
-        {{0xC3, 'A', 'B'}, u"\uFFFDB"},
-        {{0xE2, 0x82, 'A', 'B'}, u"\uFFFDB"},
-        {{0xF0, 'A', 'A', 'A', 'B'}, u"\uFFFDB"},
-        {{0xE2, 0xC3, 0xA9, 'B'}, u"\uFFFDB"},
-        // Bytes that cannot lead: FE, FF and stray continuation bytes, one replacement each.
-        {{'a', 0xFE, 'b', 0xFF, 'c'}, u"a\uFFFDb\uFFFDc"},
-        {{0x80, 0xBF, 'a'}, u"\uFFFD\uFFFDa"},
-        {{0xFF}, u"\uFFFD"},
+        {{0xC3, 'A', 'B', 0xE2, 0x82, 'A', 'B'}, u"\uFFFDB\uFFFDB"},
+        {{'a', 0xFE, 'b', 0xFF, 0x80, 0xBF}, u"a\uFFFDb\uFFFD\uFFFD\uFFFD"}, // bytes that cannot lead
         // A zero byte ends the text, also inside a sequence; so does a cut-off sequence.
-        {{'a', 0x00, 'b'}, u"a"},
-        {{0x00, 'b'}, u""},
+        {{'a', 0x00, 'b'}, u"a"}, {{'a', 0xE2, 0x00, 0x82, 'b'}, u"a\uFFFD"},
         {{'a', 0xE2, 0x82}, u"a\uFFFD"},
-        {{'a', 0xC3}, u"a\uFFFD"},
-        {{'a', 0xF0, 0x9F, 0x8E}, u"a\uFFFD"},
-        {{'a', 0xFC, 0x80, 0x80, 0x80, 0x80}, u"a\uFFFD"},
-        {{'a', 0xE2, 0x00, 0x82, 'b'}, u"a\uFFFD"},
-        {{'a', 0xC3, 0x00, 'b'}, u"a\uFFFD"},
-        // UTF-16 little-endian after its mark; surrogates each become U+FFFD,
-        // paired or not; a zero code unit ends the text, a zero byte does not;
-        // an odd last byte becomes U+FFFD.
-        {{0xFF, 0xFE}, u""},
-        {{0xFF, 0xFE, 'a', 0, 0xE9, 0, 0xAC, 0x20}, u"a\u00E9\u20AC"},
-        {{0xFF, 0xFE, 0xFF, 0xFE, 'a', 0}, u"\uFEFFa"},
-        {{0xFF, 0xFE, 0x3C, 0xD8, 0xB5, 0xDF, 'a', 0}, u"\uFFFD\uFFFDa"},
-        {{0xFF, 0xFE, 0x00, 0xDC, 'a', 0}, u"\uFFFDa"},
-        {{0xFF, 0xFE, 0xFF, 0xDB, 'a', 0}, u"\uFFFDa"},
-        {{0xFF, 0xFE, 'a', 0, 0, 0, 'b', 0}, u"a"},
-        {{0xFF, 0xFE, 0x00, 0x01}, u"\u0100"},
-        {{0xFF, 0xFE, 'a', 0, 'b'}, u"a\uFFFD"},
-        {{0xFF, 0xFE, 'a'}, u"\uFFFD"},
-        // Without the little-endian mark it is UTF-8: big-endian's FE FF are
-        // replaced, and the first zero byte ends it.
-        {{0xFE, 0xFF, 0, 'a', 0, '\t', 0, 'b'}, u"\uFFFD\uFFFD"},
-        {{'a', 0, '\t', 0, 'b', 0}, u"a"},
+        // UTF-16 little-endian after its mark: surrogates become U+FFFD, paired or not; a zero code
+        // unit ends the text, a zero byte does not; an odd last byte becomes U+FFFD.
+        {{0xFF, 0xFE}, u""}, {{0xFF, 0xFE, 0xFF, 0xFE, 'a', 0, 0xE9, 0, 0xAC, 0x20}, u"\uFEFFa\u00E9\u20AC"},
+        {{0xFF, 0xFE, 0x00, 0xD8, 0xFF, 0xDF, 0xFF, 0xD7, 0x00, 0xE0}, u"\uFFFD\uFFFD\uD7FF\uE000"},
+        {{0xFF, 0xFE, 0x00, 0x01, 'a', 0, 0, 0, 'b', 0}, u"\u0100a"}, {{0xFF, 0xFE, 'a', 0, 'b'}, u"a\uFFFD"},
+        // Without that mark it is UTF-8: big-endian's FE FF are replaced.
+        {{0xFE, 0xFF, 0, 'a'}, u"\uFFFD\uFFFD"},
     };
-    for (const auto& [bytes, text] : cases)
-        EXPECT_EQ(Read(bytes), Text(text)) << "bytes " << testing::PrintToString(bytes);
+    for (const auto& [bytes, text] : rows)
+        EXPECT_EQ(DecodeTrackListText(bytes.data(), bytes.size()), text) << testing::PrintToString(bytes);
+}
+
+// ReadTextFile's text, or nullopt when it fails (then the text must have been emptied).
+Text Read(HSSStorageProvider* storage, const char16_t* path)
+{
+    std::u16string text = u"left over";
+    if (ReadTextFile(storage, path, text))
+        return text;
+    EXPECT_TRUE(text.empty());
+    return std::nullopt;
 }
 
 // The size comes from Stat, or from seeking when Stat fails; one Read, and
 // the text of the bytes it delivered; any failure fails the whole read.
-TEST_F(ReadTextFileTest, ReadsWhatTheStorageDeliversOrFails)
+TEST(ReadTextFile, ReadsWhatTheStorageDeliversOrFails)
 {
-    const std::vector<std::uint8_t> line = mttest::Bytes("a\tb.ogg\n");
+    const Bytes line{'a', '\t', 'b', '.', 'o', 'g', 'g', '\n'};
     const struct {
         host::StreamFaults faults; // {failStat, failSeek, failReadsAt, maxBytesPerRead, failure}
-        std::vector<std::uint8_t> bytes;
+        Bytes bytes;
         Text text;
-    } cases[] = {
-        {{true, false, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"},
-        {{true, true, {}, 0, E_FAIL}, line, std::nullopt},
-        {{false, true, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"}, // seeking is not needed when Stat answers
-        {{false, false, 0, 0, E_FAIL}, line, std::nullopt},
-        {{false, false, 2, 0, STG_E_READFAULT}, line, std::nullopt}, // even after some bytes
-        {{false, false, 0, 0, E_FAIL}, {}, u""},                     // an empty file is never read
-        {{false, false, {}, 4, E_FAIL}, line, u"a\tb."},
-        {{false, false, {}, 4, E_FAIL}, {'a', 'b', 'c', 0xE2, 0x82, 0xAC}, u"abc\uFFFD"}, // cut off by what arrived
+    } rows[] = {
+        // Seeking is not needed when Stat answers; a read fails even after some
+        // bytes; an empty file is never read; a short read keeps what came.
+        {{true, false, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"}, {{true, true, {}, 0, E_FAIL}, line, std::nullopt},
+        {{false, true, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"}, {{false, false, 2, 0, STG_E_READFAULT}, line, std::nullopt},
+        {{false, false, 0, 0, E_FAIL}, {}, u""}, {{false, false, {}, 4, E_FAIL}, line, u"a\tb."},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Read(c.bytes, c.faults), c.text) << "stat " << c.faults.failStat << ", seek " << c.faults.failSeek;
-
-    // No storage, no path or a missing file fail too, and empty the text.
-    const auto fails = [](HSSStorageProvider* storage, const char16_t* path) {
-        std::u16string text = u"x";
-        return !ReadTextFile(storage, path, text) && text.empty();
-    };
-    EXPECT_TRUE(fails(nullptr, u"list.mtrk") && fails(provider, nullptr) && fails(provider, u"missing.mtrk"));
+    host::MemoryStorageProvider* provider = host::MemoryStorageProvider::Create();
+    for (const auto& row : rows) {
+        provider->Add(u"list.mtrk", row.bytes, row.faults);
+        EXPECT_EQ(Read(provider, u"list.mtrk"), row.text) << "stat " << row.faults.failStat << ", seek " << row.faults.failSeek;
+    }
+    // No storage, no path or a missing file fail too.
+    EXPECT_TRUE(!Read(nullptr, u"list.mtrk") && !Read(provider, nullptr) && !Read(provider, u"missing.mtrk"));
+    provider->Release();
 }
 
-// --- streams that the memory provider cannot imitate ---------------------
-
-// A stream whose size, Stat, Seek and Read results are scripted, recording
-// what it is asked; what a Read delivers does not depend on the position.
+// A stream of `size` bytes whose one Read delivers "a\tb\n" and claims
+// 1000 bytes more; the storage hands it out with `openResult`.
 class ScriptedStream final : public host::ReadOnlyStream {
 public:
-    static ScriptedStream* Create() { return new ScriptedStream(); }
-    HRESULT VY_STDCALL Stat(STATSTG* stat, DWORD flags) override
-    {
-        statFlags.push_back(flags);
-        return FAILED(statResult) ? statResult : ReadOnlyStream::Stat(stat, flags);
-    }
-
-    std::uint64_t size = 0;
-    std::vector<std::uint8_t> data; // what a Read delivers (at most)
-    ULONG overstatedBytes = 0;      // added to the count Read reports
-    HRESULT statResult = S_OK;
-    std::optional<HRESULT> readResult; // otherwise S_OK, or S_FALSE when short
-    std::vector<DWORD> statFlags;
-    std::vector<ULONG> readSizes;
+    std::uint64_t size = 4;
 
 private:
-    ScriptedStream() = default;
     std::uint64_t Size() const override { return size; }
     HRESULT MoveTo(std::uint64_t) override { return S_OK; }
     HRESULT ReadAtPosition(void* buffer, ULONG wanted, ULONG& count) override
     {
-        readSizes.push_back(wanted);
-        count = static_cast<ULONG>(std::min<std::size_t>(wanted, data.size()));
-        std::memcpy(buffer, data.data(), count);
-        count += overstatedBytes;
-        return readResult.value_or(count == wanted ? S_OK : S_FALSE);
+        std::memcpy(buffer, "a\tb\n", count = std::min<ULONG>(wanted, 4));
+        count += 1000;
+        return S_OK;
     }
 };
 
-// Hands out one stream (one new reference per open) with a chosen result.
 class OneStreamProvider final : public host::ComObject<HSSStorageProvider> {
 public:
-    explicit OneStreamProvider(IStream* s) : stream(s) {}
     HRESULT VY_STDCALL OpenStreamForRead(const char16_t*, IStream** out) override
     {
-        if (stream)
+        if ((*out = stream))
             stream->AddRef();
-        *out = stream;
-        return result;
+        return openResult;
     }
-    IStream* stream;
-    HRESULT result = S_OK;
+    IStream* stream = new ScriptedStream();
+    HRESULT openResult = S_OK;
 };
 
-class ScriptedStreamTest : public ::testing::Test {
-protected:
-    void TearDown() override
-    {
-        storage->Release();
-        EXPECT_EQ(stream->Release(), 0u) << "the reader kept a reference on the stream";
-    }
-    Text Read()
-    {
-        std::u16string text = u"x";
-        if (ReadTextFile(storage, u"list.mtrk", text))
-            return text;
-        EXPECT_TRUE(text.empty());
-        return std::nullopt;
-    }
-
-    ScriptedStream* stream = ScriptedStream::Create();
-    OneStreamProvider* storage = new OneStreamProvider(stream);
-};
-
-TEST_F(ScriptedStreamTest, SizeFromStatWithoutNameAndAShortReadKeepsWhatCame)
+TEST(ReadTextFile, BelievesNoCountBeyondTheSizeRefusesFourGigabytesAndReleasesTheStream)
 {
-    stream->size = 10;
-    stream->data = mttest::Bytes("a\tb\n");
-    EXPECT_EQ(Read(), u"a\tb\n") << "S_FALSE: fewer bytes than asked, not a failure";
-    EXPECT_EQ(stream->statFlags, std::vector<DWORD>{STATFLAG_NONAME});
-    EXPECT_EQ(stream->readSizes, std::vector<ULONG>{10});
+    auto* storage = new OneStreamProvider();
+    auto* stream = static_cast<ScriptedStream*>(storage->stream);
+    EXPECT_EQ(Read(storage, u"list"), u"a\tb\n");
+    stream->size = 1ull << 32;
+    EXPECT_EQ(Read(storage, u"list"), std::nullopt);
     stream->size = 4;
-    stream->overstatedBytes = 1000;
-    EXPECT_EQ(Read(), u"a\tb\n") << "a read count beyond the asked size is not believed";
-    stream->readResult = STG_E_READFAULT;
-    EXPECT_EQ(Read(), std::nullopt);
-}
-
-TEST_F(ScriptedStreamTest, SizesOfFourGigabytesAndMoreAreRefusedUnread)
-{
-    for (const std::uint64_t size : {5ull << 30, 1ull << 32}) {
-        stream->size = size;
-        EXPECT_EQ(Read(), std::nullopt);
-        stream->statResult = E_FAIL; // the same size found by seeking
-        EXPECT_EQ(Read(), std::nullopt);
-        stream->statResult = S_OK;
-    }
-    EXPECT_TRUE(stream->readSizes.empty());
-}
-
-TEST_F(ScriptedStreamTest, TheStreamIsReleasedWhateverTheOpenAnswers)
-{
-    storage->result = STG_E_ACCESSDENIED; // a failure that still hands out a stream
-    EXPECT_EQ(Read(), std::nullopt);
-    EXPECT_EQ(References(stream), 1u);
-    EXPECT_TRUE(stream->statFlags.empty());
-    storage->result = S_FALSE; // success codes other than S_OK are success
-    stream->size = 1;
-    stream->data = mttest::Bytes("z");
-    EXPECT_EQ(Read(), u"z");
-    EXPECT_EQ(References(stream), 1u);
+    storage->openResult = STG_E_ACCESSDENIED; // a failure that still hands out a stream
+    EXPECT_EQ(Read(storage, u"list"), std::nullopt);
+    storage->openResult = S_FALSE; // a success all the same
+    EXPECT_EQ(Read(storage, u"list"), u"a\tb\n");
     storage->stream = nullptr; // success without a stream
-    EXPECT_EQ(Read(), std::nullopt);
+    EXPECT_EQ(Read(storage, u"list"), std::nullopt);
+    storage->Release();
+    EXPECT_EQ(stream->Release(), 0u) << "the reader kept a reference on the stream";
 }
-
-// --- lines and fields -------------------------------------------------------
 
 using Pieces = std::vector<std::u16string>;
 
-TEST(SplitLinesTest, LfAndCrLfEndingsBlankLinesAndTheFirstZero)
+TEST(TextPieces, LinesAndFields)
 {
-    EXPECT_EQ(SplitLines(u""), Pieces{});
-    EXPECT_EQ(SplitLines(u"a\nb"), (Pieces{u"a", u"b"}));
-    EXPECT_EQ(SplitLines(u"a\r\nb\r\n"), (Pieces{u"a", u"b"}));
-    EXPECT_EQ(SplitLines(u"\n\na\n\n\nb\n"), (Pieces{u"a", u"b"}));
-    // A piece of carriage returns only is kept, emptied.
-    EXPECT_EQ(SplitLines(u"a\r\n\r\nb"), (Pieces{u"a", u"", u"b"}));
-    EXPECT_EQ(SplitLines(u"a\r\r\n"), (Pieces{u"a"}));
-    // Inner carriage returns stay; the last piece keeps its own.
-    EXPECT_EQ(SplitLines(u"a\rb\nc\r"), (Pieces{u"a\rb", u"c\r"}));
-    EXPECT_EQ(SplitLines(u"\r"), (Pieces{u"\r"}));
-    EXPECT_EQ(SplitLines(std::u16string(u"a\nb\0c\nd", 7)), (Pieces{u"a", u"b"}));
+    // A piece of carriage returns only is kept, emptied; inner carriage
+    // returns stay; the last piece keeps its own; the first zero ends the text.
+    const std::pair<std::u16string, Pieces> lines[] = {
+        {u"", {}}, {u"a\r\nb\r\n", {u"a", u"b"}}, {u"\n\na\n\n\nb\n", {u"a", u"b"}}, {u"a\r\n\r\nb", {u"a", u"", u"b"}},
+        {u"a\r\r\n", {u"a"}}, {u"a\rb\nc\r", {u"a\rb", u"c\r"}}, {std::u16string(u"a\nb\0c\nd", 7), {u"a", u"b"}},
+    };
+    for (const auto& [text, pieces] : lines)
+        EXPECT_EQ(SplitLines(text), pieces) << vytext::ToUtf8(text);
+    const std::pair<std::u16string, Pieces> fields[] = {
+        {u"\t\t", {}}, {u"abc", {u"abc"}}, {u"\ta\t\tb c\t", {u"a", u"b c"}}, {u"|x||y|", {u"|x||y|"}}};
+    for (const auto& [line, pieces] : fields)
+        EXPECT_EQ(SplitFields(line, u'\t'), pieces) << vytext::ToUtf8(line);
 }
 
-TEST(SplitFieldsTest, EmptyPiecesAreDropped)
+TEST(NumberFields, IntegersAsWcstolReadsThemInBaseTen)
 {
-    EXPECT_EQ(SplitFields(u"", u'\t'), Pieces{});
-    EXPECT_EQ(SplitFields(u"\t\t", u'\t'), Pieces{});
-    EXPECT_EQ(SplitFields(u"abc", u'\t'), Pieces{u"abc"});
-    EXPECT_EQ(SplitFields(u"\ta\t\tb c\t", u'\t'), (Pieces{u"a", u"b c"}));
-    EXPECT_EQ(SplitFields(u"|x.opus||y.opus|id.mtrk", u'|'), (Pieces{u"x.opus", u"y.opus", u"id.mtrk"}));
+    const std::pair<std::u16string, std::int32_t> rows[] = {
+        // Only ASCII white space is skipped, and a full-width digit is no digit.
+        {u"42", 42}, {u" \t\v\f\r\n-7x", -7}, {u"+5", 5}, {u"3.9", 3}, {u"", 0}, {u"abc", 0}, {u"-", 0}, {u"- 5", 0},
+        {u"--5", 0}, {u"+-5", 0}, {u"0x10", 0}, {u"\u00A05", 0}, {u"\uFF11", 0}, {u"2147483647", 2147483647},
+        {u"2147483648", 2147483647}, {u"99999999999999999999999", 2147483647}, {u"-2147483648", -2147483647 - 1},
+        {u"-99999999999999999999999", -2147483647 - 1},
+    };
+    for (const auto& [field, value] : rows)
+        EXPECT_EQ(ParseIntegerField(field), value) << vytext::ToUtf8(field);
+}
+
+TEST(NumberFields, VolumesAsWcstodReadsThemIntoADoubleThenAFloat)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<std::u16string, float> rows[] = {
+        {u" \t-1.25e1", -12.5f}, {u"+2", 2.0f}, {u".5", 0.5f}, {u"5.", 5.0f}, {u"1e+", 1.0f}, {u"2E-1x", 0.2f},
+        {u"0.7dB", 0.7f}, {u"", 0.0f}, {u".", 0.0f}, {u"--5", 0.0f}, {u"-+5", 0.0f},
+        {u"0x1.8p1", 3.0f}, {u"0X10", 16.0f}, {u"-0x.8", -0.5f}, {u"0x", 0.0f}, {u"0xg", 0.0f}, {u"0x-1", 0.0f},
+        {u"1\uFF10", 1.0f}, {u"inf", inf}, {u"-INFINITY", -inf}, {u"Infinit", inf}, // a full-width digit ends it
+        // Rounded once, as a double, then narrowed: 1 + 2^-24 + 10^-31 gives 1 (to even).
+        {u"1.0000000596046447753906250000001", 1.0f},
+        {u"3.40282356e38", std::numeric_limits<float>::max()}, {u"3.4028236e38", inf}, {u"-1e300", -inf},
+        // Out of a double's range: the digits and the exponent tell which end.
+        {u"1e400", inf}, {u"-1e400", -inf}, {u"1e-400", 0.0f}, {u"0x1p99999", inf}, {u"0x1p-99999", 0.0f},
+        {u"1" + std::u16string(400, u'0'), inf}, {u"0." + std::u16string(400, u'0') + u"1", 0.0f},
+        {u"1." + std::u16string(400, u'0') + u"e350", inf}, {u"0x." + std::u16string(400, u'0') + u"1p100", 0.0f},
+        {u"0.00001e99999999999999999999", inf},
+    };
+    for (const auto& [field, value] : rows)
+        EXPECT_EQ(ParseFloatField(field), value) << vytext::ToUtf8(field);
+    EXPECT_TRUE(std::signbit(ParseFloatField(u"-1e-400")));
+    EXPECT_TRUE(std::isnan(ParseFloatField(u"nan")));
+    EXPECT_TRUE(std::isnan(ParseFloatField(u"NaN(123)")));
+}
+
+// Rows: path, then "directory|file name|extension|stem" of it.
+TEST(PathPieces, CutAtTheLastOfTheThreeSeparators)
+{
+    const std::pair<std::u16string, std::u16string> rows[] = {
+        {u"music/bgm.mtrk", u"music/|bgm.mtrk|.mtrk|music/bgm"}, {u"a\\b/c\\d.ogg", u"a\\b/c\\|d.ogg|.ogg|a\\b/c\\d"},
+        {u"data/pack.arc>loop", u"data/pack.arc>|loop||data/pack.arc>loop"}, {u"bgm.mtrk", u"|bgm.mtrk|.mtrk|bgm"},
+        {u"dir/", u"dir/|||dir/"}, {u"a.tar.gz", u"|a.tar.gz|.gz|a.tar"}, {u"x/.ogg", u"x/|.ogg|.ogg|x/"},
+        {u"x/name.", u"x/|name.|.|x/name"}, {u"Song.OGG", u"|Song.OGG|.OGG|Song"}, {u"a.b\\music", u"a.b\\|music||a.b\\music"},
+    };
+    for (const auto& [path, pieces] : rows)
+        EXPECT_EQ(DirectoryOf(path) + u"|" + FileNameOf(path) + u"|" + ExtensionOf(path) + u"|" + StemOf(path), pieces);
 }
 
 } // namespace
