@@ -1,5 +1,4 @@
 #include <decoders/OpusIdHeader.h>
-#include <decoders/OpusOutputGain.h>
 #include <decoders/OpusTagGains.h>
 
 #include <gtest/gtest.h>
@@ -11,17 +10,17 @@
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+using B = unsigned char;
 
 // An ID header: version 1, `channels`, pre-skip 312, 44100 Hz input, output
 // gain `gainQ8`, `family`, and for families other than 0 the table.
 Bytes IdHeader(int channels, int family, int streams = 0, int coupled = 0, Bytes mapping = {}, int gainQ8 = 0)
 {
-    Bytes bytes = {'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, static_cast<unsigned char>(channels), 0x38, 0x01,
-                   0x44, 0xAC, 0x00, 0x00, static_cast<unsigned char>(gainQ8 & 0xFF),
-                   static_cast<unsigned char>((gainQ8 >> 8) & 0xFF), static_cast<unsigned char>(family)};
+    Bytes bytes = {'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, B(channels), 0x38, 0x01, 0x44, 0xAC, 0, 0,
+                   B(gainQ8 & 0xFF), B((gainQ8 >> 8) & 0xFF), B(family)};
     if (family != 0)
-        bytes.insert(bytes.end(), {static_cast<unsigned char>(streams), static_cast<unsigned char>(coupled)});
-    bytes.insert(bytes.end(), mapping.begin(), mapping.end()); // none for family 0
+        bytes.insert(bytes.end(), {B(streams), B(coupled)});
+    bytes.insert(bytes.end(), mapping.begin(), mapping.end());
     return bytes;
 }
 
@@ -35,13 +34,10 @@ Bytes With(Bytes bytes, std::size_t at, unsigned char value)
 Bytes TagsPacket(const std::vector<std::string>& comments, std::uint32_t claimedCount = ~0u)
 {
     Bytes bytes = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's', 4, 0, 0, 0, 't', 'e', 's', 't'};
-    const auto put = [&bytes](std::uint32_t value) {
-        for (int shift = 0; shift < 32; shift += 8)
-            bytes.push_back(static_cast<unsigned char>(value >> shift));
-    };
-    put(claimedCount == ~0u ? static_cast<std::uint32_t>(comments.size()) : claimedCount);
+    const auto put = [&bytes](std::size_t value) { bytes.insert(bytes.end(), {B(value), B(value >> 8), B(value >> 16), B(value >> 24)}); };
+    put(claimedCount == ~0u ? comments.size() : claimedCount);
     for (const std::string& comment : comments) {
-        put(static_cast<std::uint32_t>(comment.size()));
+        put(comment.size());
         bytes.insert(bytes.end(), comment.begin(), comment.end());
     }
     return bytes;
@@ -66,13 +62,11 @@ TEST(OpusIdHeaderTest, ReadsTheFieldsAndTheImplicitOrEnumeratedLayout)
     ASSERT_TRUE(parses(IdHeader(255, 255, 255, 0, identity)));
     EXPECT_EQ(std::tuple(h.channelCount, h.mapping[254]), std::tuple(255, 254));
 
-    Bytes noFamily = IdHeader(2, 0);
-    noFamily.pop_back();
     // Refused: empty, bad magic, a later version, no family, no channels;
     // family 0 with three channels, family 1 with nine, family 2; a table cut
     // short; no stream, more coupled than streams, more streams than channels;
     // an entry beyond the one decoded channel.
-    const Bytes bad[] = {{}, With(IdHeader(2, 0), 4, 'X'), With(IdHeader(2, 0), 8, 16), noFamily, IdHeader(0, 0),
+    const Bytes bad[] = {{}, With(IdHeader(2, 0), 4, 'X'), With(IdHeader(2, 0), 8, 16), [] { Bytes b = IdHeader(2, 0); b.pop_back(); return b; }(), IdHeader(0, 0),
                          IdHeader(3, 0), IdHeader(9, 1, 9, 0, Bytes(9, 0)), IdHeader(2, 2, 1, 1, {0, 1}),
                          IdHeader(2, 1, 1, 1, {0}), IdHeader(2, 1, 0, 0, {0, 1}), IdHeader(2, 1, 1, 2, {0, 1}),
                          IdHeader(2, 1, 3, 0, {0, 1}), IdHeader(2, 255, 1, 0, {0, 1})};
@@ -80,7 +74,6 @@ TEST(OpusIdHeaderTest, ReadsTheFieldsAndTheImplicitOrEnumeratedLayout)
         EXPECT_FALSE(parses(bad[i])) << "case " << i;
     EXPECT_FALSE(ParseOpusIdHeader(nullptr, 19, h));
 }
-
 TEST(OpusTagGainsTest, TakesTheFirstValidLoudnessTagOfEachNameFromAWholePacket)
 {
     // Invalid values are passed over; the name matches in any case; a bare
@@ -108,17 +101,4 @@ TEST(OpusTagGainsTest, TakesTheFirstValidLoudnessTagOfEachNameFromAWholePacket)
     // More comments claimed than held, a comment's length beyond the packet, the wrong magic.
     for (const Bytes& bytes : {TagsPacket({"A=1"}, 2), With(With(TagsPacket({"A=1"}), 20, 0xFF), 23, 0xFF), With(good, 0, 'X')})
         EXPECT_FALSE(ParseOpusTagGains(bytes.data(), bytes.size(), gains));
-}
-
-TEST(OpusOutputGainTest, AddsTheChosenTagAndClampsTheTotal)
-{
-    OpusIdHeader header;
-    header.outputGainQ8 = -500;
-    OpusTagGains tags;
-    tags.trackGainQ8 = 1000; // and no album tag, which counts as 0
-    using enum OpusGainBase;
-    const std::tuple<OpusGainBase, std::int32_t, int> cases[] = {
-        {Header, 20, -480}, {Track, 20, 520}, {Album, 20, -480}, {Album, INT32_MAX, 32767}, {Track, INT32_MIN, -32768}};
-    for (const auto& [base, offset, expected] : cases)
-        EXPECT_EQ(CombinedGainQ8(header, tags, OpusGainSetting{base, offset}), expected) << offset;
 }

@@ -1,78 +1,44 @@
-// The own Ogg Opus reader: streams opusfile refuses (more than eight
-// channels), agreement with opusfile where both play, seeking, chained links
-// and damaged input.
+// The own Ogg Opus reader against opusfile where both play, on chained and
+// multiplexed streams, and on damaged input.
 #include "DecoderTestSupport.h"
-#include "OggPageEditing.h"
 
-#include <algorithm>
+#include <ogg/ogg.h>
+
 #include <cstring>
-#include <numeric>
+#include <functional>
 #include <random>
 
-using Bytes = std::vector<std::uint8_t>;
 using enum OpusDecodingPath;
 
 namespace {
 
-HSSWaveFormat FormatOf(IHSSWaveDecoder* decoder)
+// Calls `edit(pageIndex, page)` for each page of `bytes` in order, the page
+// pointing into `bytes`; when it answers true the page's checksum is set anew.
+void EditOggPages(Bytes& bytes, const std::function<bool(int, ogg_page&)>& edit)
 {
-    HSSWaveFormat format{};
-    EXPECT_EQ(decoder->GetFormat(&format), S_OK);
-    return format;
-}
-
-// Renders to the end in blocks of `block` frames into a buffer followed by
-// canaries (12345), checking after each call that nothing was written past the block.
-Decoded DecodeAllGuarded(IHSSWaveDecoder* decoder, std::uint32_t channels, std::uint32_t block = 1000)
-{
-    Decoded out;
-    std::vector<float> buffer(std::size_t{block + 8} * channels, 12345.0f);
-    for (std::uint32_t rendered = 0, status = 1; status != 0 && decoder->Render(buffer.data(), block, &rendered, &status) == S_OK;) {
-        EXPECT_LE(rendered, block);
-        EXPECT_EQ(std::count(buffer.begin() + block * channels, buffer.end(), 12345.0f), 8 * channels) << "written past the block";
-        out.samples.insert(out.samples.end(), buffer.begin(), buffer.begin() + std::min(rendered, block) * channels);
-        out.lastStatus = status;
+    for (std::size_t at = 0, index = 0; at + 27 <= bytes.size() && std::memcmp(&bytes[at], "OggS", 4) == 0; ++index) {
+        ogg_page page{&bytes[at], 27 + bytes[at + 26], nullptr, 0};
+        for (long s = 0; s < bytes[at + 26]; ++s)
+            page.body_len += bytes[at + 27 + s];
+        page.body = page.header + page.header_len;
+        if (edit(static_cast<int>(index), page))
+            ogg_page_checksum_set(&page);
+        at += static_cast<std::size_t>(page.header_len + page.body_len);
     }
-    return out;
 }
 
-bool SameBits(const std::vector<float>& a, const std::vector<float>& b)
+// The offsets of the pages of `bytes`, and its size last.
+std::vector<std::size_t> PageBounds(Bytes bytes)
 {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+    std::vector<std::size_t> bounds;
+    EditOggPages(bytes, [&](int, ogg_page& page) { return bounds.push_back(page.header - bytes.data()), false; });
+    bounds.push_back(bytes.size());
+    return bounds;
 }
 
 } // namespace
 
 using OpusOwnReaderTest = BuiltinDecoderTest;
-
-TEST_F(OpusOwnReaderTest, SourcesBeyondEightChannelsDeliverEveryChannelInOrder)
-{
-    for (const auto& [channels, frames, milliseconds] : {std::tuple{12u, 48000u, 1000u}, std::tuple{255u, 9600u, 200u}}) {
-        SCOPED_TRACE(channels);
-        testaudio::SignalSpec shape;
-        IHSSWaveDecoder* decoder = Open(BuiltinDecoderKind::Opus, u"many.opus", TonesFile(channels, frames, &shape));
-        ASSERT_NE(decoder, nullptr) << "the module did not open a family-255 stream";
-        const HSSWaveFormat format = FormatOf(decoder);
-        EXPECT_EQ(std::tuple(format.sampleRate, format.channelCount, format.sampleFormat, format.seekCapability,
-                             format.totalSamples, format.totalMilliseconds),
-                  std::tuple(48000u, channels, 0x10020u, 2u, std::uint64_t{frames}, milliseconds));
-        const Decoded decoded = DecodeAllGuarded(decoder, channels);
-        ASSERT_EQ(decoded.samples.size(), std::size_t{frames} * channels);
-        EXPECT_EQ(decoded.lastStatus, 0u);
-        // Each channel carries its own tone and hardly its neighbours' (a
-        // swapped or misplaced channel lacks its own); all pairs for 12.
-        for (std::uint32_t c = 0; c < channels; ++c) {
-            const double own = TonePower(decoded.samples, channels, c, shape.channels[c].frequency, 48000);
-            for (std::uint32_t other = 0; other < channels; ++other) {
-                if (other != c && (channels <= 16 || other + 1 == c || other == c + 1)) {
-                    EXPECT_GT(own, 20 * TonePower(decoded.samples, channels, c, shape.channels[other].frequency, 48000))
-                        << "channel " << c << " carries the tone of channel " << other;
-                }
-            }
-        }
-        decoder->Release();
-    }
-}
 
 TEST_F(OpusOwnReaderTest, StraightDecodeEqualsOpusfileBitForBitInEveryGainMode)
 {
@@ -84,7 +50,7 @@ TEST_F(OpusOwnReaderTest, StraightDecodeEqualsOpusfileBitForBitInEveryGainMode)
                                                           {2, 1, false}, {8, 1, false}, {2, 1, true}};
     for (const auto& [channels, family, malformedTags] : files) {
         SCOPED_TRACE(testing::Message() << channels << " channels, family " << family << (malformedTags ? ", bad tags" : ""));
-        testaudio::OpusOptions options = ShortPages();
+        testaudio::OpusOptions options;
         options.mappingFamily = family;
         options.headerGainQ8 = -700;
         // Malformed: the first valid tag of each name counts; an out-of-range album tag counts as none.
@@ -92,91 +58,39 @@ TEST_F(OpusOwnReaderTest, StraightDecodeEqualsOpusfileBitForBitInEveryGainMode)
                                                                       {"R128_ALBUM_GAIN", "40000"}}
                                          : decltype(options.comments){{"R128_TRACK_GAIN", "1100"}, {"R128_ALBUM_GAIN", "-2300"}};
         // Not a whole number of packets: the end is trimmed inside one.
-        const Bytes bytes = TonesFile(channels, 24000 + 123, nullptr, options);
-        std::vector<double> levels;
+        const Bytes bytes = TonesFile(channels, 24000 + 123, options);
+        std::vector<std::vector<float>> outputs;
         for (const auto& [withQuery, mode, db] : gains) {
             SCOPED_TRACE(testing::Message() << "gain mode " << mode << " " << db << " dB");
             ScriptedGainQuery query(mode, db);
             TheProcessState().opusGainQuery = withQuery ? &query : nullptr;
-            IHSSWaveDecoder* opusfile = OpenOpus(Automatic, u"same.opus", bytes);
-            IHSSWaveDecoder* own = OpenOpus(OwnReader, u"same.opus", bytes);
+            const Decoder opusfile = OpenOpus(Automatic, u"same.opus", bytes), own = OpenOpus(OwnReader, u"same.opus", bytes);
             TheProcessState().opusGainQuery = nullptr;
             ASSERT_TRUE(opusfile && own);
-            const HSSWaveFormat formats[] = {FormatOf(opusfile), FormatOf(own)};
+            const HSSWaveFormat formats[] = {FormatOf(opusfile.get()), FormatOf(own.get())};
             EXPECT_EQ(std::memcmp(&formats[0], &formats[1], sizeof formats[0]), 0) << "the format records differ";
             // Blocks of 1000 frames split packets between calls.
-            const std::vector<float> reference = DecodeAll(opusfile, channels, 1000).samples;
-            const std::vector<float> decoded = DecodeAllGuarded(own, channels).samples;
-            ASSERT_EQ(reference.size(), 24123u * channels);
-            EXPECT_TRUE(SameBits(reference, decoded)) << "the own reader decodes other samples";
-            levels.push_back(Rms(decoded));
-            opusfile->Release();
-            own->Release();
+            outputs.push_back(DecodeAll(own.get(), channels));
+            ASSERT_EQ(outputs.back().size(), 24123u * channels);
+            EXPECT_TRUE(SameBits(DecodeAll(opusfile.get(), channels, 4096), outputs.back())) << "the own reader decodes other samples";
         }
-        EXPECT_NE(levels[1], levels[2]) << "the gains changed the output, so the comparison covered them";
-        EXPECT_NE(levels[2], levels[3]);
-    }
-}
-
-TEST_F(OpusOwnReaderTest, SeeksLandOnTheExactSampleAndAgreeWithAStraightDecode)
-{
-    const std::uint64_t frames = 120000;
-    const std::vector<std::uint64_t> clicks = {9001, 23456, 40000, 71111, 95000, 117777};
-    // Pages of one second, of one packet, and a family-255 stream that only
-    // the own reader plays.
-    const std::tuple<std::uint32_t, int, OpusDecodingPath> cases[] = {
-        {2, 48000, OwnReader}, {2, 960, OwnReader}, {12, 4800, Automatic}};
-    for (const auto& [ch, maxPageDuration, path] : cases) {
-        SCOPED_TRACE(testing::Message() << ch << " channels, pages of " << maxPageDuration);
-        testaudio::OpusOptions options;
-        options.maxPageDuration = maxPageDuration;
-        const Bytes bytes = testaudio::EncodeOpus(testaudio::Synthesize(ClickSpec(frames, clicks, ch)), ch, 48000, options);
-        IHSSWaveDecoder* decoder = OpenOpus(path, u"clicks.opus", bytes);
-        ASSERT_NE(decoder, nullptr);
-        const std::vector<float> straight = DecodeAll(decoder, ch).samples;
-        ASSERT_EQ(straight.size(), frames * ch);
-        std::mt19937 random(20240611);
-        std::vector<float> block(400 * ch);
-        std::uint32_t rendered = 0, status = 1;
-        for (std::uint64_t click : clicks) {
-            const std::size_t peak = PeakFrame(straight, ch, click - 50, std::min(click + 50, frames));
-            ASSERT_LE(peak > click ? peak - click : click - peak, 2u) << "the click moved in coding";
-            for (int i = 0; i < 3; ++i) {
-                const std::uint64_t before = std::uniform_int_distribution<std::uint64_t>(0, 399)(random);
-                ASSERT_EQ(decoder->SetPosition(peak - before), S_OK);
-                ASSERT_EQ(decoder->Render(block.data(), 400, &rendered, nullptr), S_OK);
-                ASSERT_EQ(rendered, std::min<std::uint64_t>(400, frames - peak + before));
-                EXPECT_EQ(PeakFrame(block, ch, 0, rendered), before) << "the seek to " << peak - before << " landed off";
-                // After the pre-roll the decoder has all but converged to the straight decode's state.
-                EXPECT_LT(std::transform_reduce(block.data(), block.data() + rendered * ch, &straight[(peak - before) * ch], 0.0f,
-                                                [](float a, float b) { return std::max(a, b); },
-                                                [](float a, float b) { return std::fabs(a - b); }), 0.05f);
-            }
-        }
-        ASSERT_EQ(decoder->SetPosition(0), S_OK);
-        EXPECT_TRUE(SameBits(DecodeAll(decoder, ch).samples, straight)) << "back at the start, the same samples";
-        ASSERT_EQ(decoder->SetPosition(frames - 1), S_OK);
-        ASSERT_EQ(decoder->Render(block.data(), 400, &rendered, &status), S_OK);
-        EXPECT_EQ(std::pair(rendered, status), std::pair(1u, 0u)) << "the last frame";
-        EXPECT_EQ(decoder->SetPosition(frames), E_FAIL);
-        EXPECT_EQ(decoder->SetPosition(~0ull), E_FAIL);
-        EXPECT_EQ(decoder->SetPosition(1000), S_OK) << "a refused seek leaves the source usable";
-        decoder->Release();
+        EXPECT_NE(outputs[1], outputs[2]) << "the gains changed the output, so the comparison covered them";
+        EXPECT_NE(outputs[2], outputs[3]);
     }
 }
 
 // Chained links play in turn until one with another channel count, which
 // ends the stream; of two multiplexed streams the first Opus stream plays;
-// an unseekable stream plays straight through without a length.
+// an unseekable stream fed in pieces plays straight through without a length.
 TEST_F(OpusOwnReaderTest, ChainedMultiplexedAndUnseekableStreams)
 {
-    testaudio::OpusOptions first = ShortPages();
+    testaudio::OpusOptions first, second;
     first.serialNumber = 1;
-    testaudio::OpusOptions second = ShortPages();
     second.serialNumber = 2;
     second.headerGainQ8 = -512;
     second.mappingFamily = 0; // another layout: the decoder is made anew
-    const Bytes tones = TonesFile(2, 30000, nullptr, first);
+    second.maxPageDuration = 4800;
+    const Bytes tones = TonesFile(2, 30000, first);
     const Bytes clicks = testaudio::EncodeOpus(testaudio::Synthesize(ClickSpec(20000, {10000}, 2)), 2, 48000, second);
     const Bytes twelve = TonesFile(12, 9600);
     const auto chained = [](Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; };
@@ -185,46 +99,38 @@ TEST_F(OpusOwnReaderTest, ChainedMultiplexedAndUnseekableStreams)
     // seek into the second link lands on its click; a twelve-channel link
     // after them ends the stream.
     const Bytes stereoChain = chained(tones, clicks);
-    IHSSWaveDecoder* opusfile = OpenOpus(Automatic, u"chain.opus", stereoChain);
-    IHSSWaveDecoder* own = OpenOpus(OwnReader, u"chain.opus", stereoChain);
+    const Decoder opusfile = OpenOpus(Automatic, u"chain.opus", stereoChain), own = OpenOpus(OwnReader, u"chain.opus", stereoChain);
     ASSERT_TRUE(opusfile && own);
-    const std::vector<float> decoded = DecodeAllGuarded(own, 2).samples;
+    const std::vector<float> decoded = DecodeAll(own.get(), 2);
     ASSERT_EQ(decoded.size(), 2u * 50000u);
-    EXPECT_TRUE(SameBits(DecodeAll(opusfile, 2, 1000).samples, decoded));
+    EXPECT_TRUE(SameBits(DecodeAll(opusfile.get(), 2), decoded));
     const std::size_t click = PeakFrame(decoded, 2, 39900, 40100);
     ASSERT_EQ(own->SetPosition(click - 123), S_OK);
-    EXPECT_EQ(PeakFrame(DecodeAllGuarded(own, 2, 400).samples, 2, 0, 400), 123u);
-    opusfile->Release();
-    own->Release();
-    IHSSWaveDecoder* mixed = OpenOpus(OwnReader, u"mixed.opus", chained(stereoChain, twelve));
-    ASSERT_NE(mixed, nullptr);
-    EXPECT_EQ(DecodeAllGuarded(mixed, 2, 999).samples.size(), 2u * 50000u);
-    mixed->Release();
+    EXPECT_EQ(PeakFrame(DecodeAll(own.get(), 2, 400), 2, 0, 400), 123u);
+    const Decoder mixed = OpenOpus(OwnReader, u"mixed.opus", chained(stereoChain, twelve));
+    ASSERT_TRUE(mixed);
+    EXPECT_EQ(DecodeAll(mixed.get(), 2, 999).size(), 2u * 50000u);
 
     // Multiplexed: the pages of `twelve` and `clicks` taken in turn, first pages first.
-    std::vector<std::size_t> a = OggPageOffsets(twelve), b = OggPageOffsets(clicks);
-    a.push_back(twelve.size());
-    b.push_back(clicks.size());
+    const std::vector<std::size_t> a = PageBounds(twelve), b = PageBounds(clicks);
     Bytes muxed;
-    for (std::size_t i = 0; i + 1 < std::max(a.size(), b.size()); ++i) {
-        muxed.insert(muxed.end(), twelve.begin() + a[std::min(i, a.size() - 1)], twelve.begin() + a[std::min(i + 1, a.size() - 1)]);
-        muxed.insert(muxed.end(), clicks.begin() + b[std::min(i, b.size() - 1)], clicks.begin() + b[std::min(i + 1, b.size() - 1)]);
-    }
-    host::StreamFaults live; // a stream fed in small pieces that cannot seek
+    for (std::size_t i = 0; i + 1 < std::max(a.size(), b.size()); ++i)
+        for (const auto& [from, at] : {std::pair(&twelve, &a), std::pair(&clicks, &b)})
+            muxed.insert(muxed.end(), from->begin() + (*at)[std::min(i, at->size() - 1)], from->begin() + (*at)[std::min(i + 1, at->size() - 1)]);
+    host::StreamFaults live;
     live.failSeek = true;
     live.maxBytesPerRead = 333;
     const std::pair<Bytes, host::StreamFaults> streams[] = {{twelve, {}}, {chained(twelve, tones), {}}, {muxed, {}}, {twelve, live}};
     std::vector<float> reference; // the first, alone
     for (const auto& [bytes, faults] : streams) {
-        IHSSWaveDecoder* decoder = OpenOpus(Automatic, u"twelve.opus", bytes, faults);
-        ASSERT_NE(decoder, nullptr);
-        const HSSWaveFormat format = FormatOf(decoder);
+        const Decoder decoder = OpenOpus(Automatic, u"twelve.opus", bytes, faults);
+        ASSERT_TRUE(decoder);
+        const HSSWaveFormat format = FormatOf(decoder.get());
         EXPECT_EQ(std::pair(format.channelCount, format.totalSamples), std::pair(12u, std::uint64_t{faults.failSeek ? 0u : 9600u}));
-        const std::vector<float> samples = DecodeAllGuarded(decoder, 12).samples;
+        const std::vector<float> samples = DecodeAll(decoder.get(), 12);
         reference = reference.empty() ? samples : reference;
         EXPECT_TRUE(SameBits(samples, reference)) << "the other stream's pages leaked in";
         EXPECT_EQ(decoder->SetPosition(4321), faults.failSeek ? E_FAIL : S_OK);
-        decoder->Release();
     }
 }
 
@@ -234,30 +140,21 @@ TEST_F(OpusOwnReaderTest, HostileInputFailsOrRecoversCleanly)
 {
     const std::size_t all = 12 * 24000;
     const Bytes good = TonesFile(12, 24000);
-    const std::vector<std::size_t> pages = OggPageOffsets(good);
-    const auto plays = [](IHSSWaveDecoder* decoder, std::size_t atLeast, std::size_t atMost) {
-        ASSERT_NE(decoder, nullptr);
-        const Decoded decoded = DecodeAllGuarded(decoder, 12);
-        EXPECT_GE(decoded.samples.size(), atLeast);
-        EXPECT_LE(decoded.samples.size(), atMost);
-        EXPECT_EQ(decoded.lastStatus, 0u);
-        decoder->Release();
+    const auto plays = [](const Decoder& decoder, std::size_t atLeast, std::size_t atMost) {
+        ASSERT_TRUE(decoder);
+        const std::size_t size = DecodeAll(decoder.get(), 12).size();
+        EXPECT_GE(size, atLeast);
+        EXPECT_LE(size, atMost);
     };
-    // Nothing, or cut anywhere: inside the headers (before the third page) it
-    // does not open; later it plays what is there.
-    EXPECT_EQ(OpenOpus(OwnReader, u"empty.opus", {}), nullptr);
+    // Cut anywhere: inside the headers (before the third page) it does not
+    // open; later it plays what is there.
     for (std::size_t cut = 1; cut < good.size(); cut += good.size() / 37) {
-        IHSSWaveDecoder* decoder = OpenOpus(Automatic, u"cut.opus", Bytes(good.begin(), good.begin() + cut));
-        EXPECT_EQ(decoder != nullptr, cut >= pages[2]) << cut;
+        const Decoder decoder = OpenOpus(Automatic, u"cut.opus", Bytes(good.begin(), good.begin() + cut));
+        EXPECT_EQ(decoder != nullptr, cut >= PageBounds(good)[2]) << cut;
         if (decoder)
             plays(decoder, 0, all);
     }
-    // A damaged page in the middle is skipped and decoding goes on; after a
-    // read failure half-way (its bytes lost too) what came before plays.
-    Bytes holed = good;
-    for (std::size_t i = holed.size() / 2; i < holed.size() / 2 + 16; ++i)
-        holed[i] ^= 0x5A;
-    plays(OpenOpus(Automatic, u"holed.opus", holed), all / 2, all - 1);
+    // After a read failure half-way (its bytes lost too) what came before plays.
     host::StreamFaults failing;
     failing.failReadsAt = good.size() / 2;
     plays(OpenOpus(Automatic, u"failing.opus", good, failing), 1, all - 1);
@@ -266,22 +163,19 @@ TEST_F(OpusOwnReaderTest, HostileInputFailsOrRecoversCleanly)
     // another number of streams makes libopus refuse the packets.
     const auto rewriteTable = [](Bytes bytes, int streams, int coupled) {
         EditOggPages(bytes, [&](int index, ogg_page& page) {
-            if (index == 0) {
-                page.body[19] = static_cast<unsigned char>(streams);
-                page.body[20] = static_cast<unsigned char>(coupled);
-            }
+            if (index == 0)
+                page.body[19] = static_cast<unsigned char>(streams), page.body[20] = static_cast<unsigned char>(coupled);
             return index == 0;
         });
         return bytes;
     };
-    testaudio::OpusOptions family1 = ShortPages();
+    testaudio::OpusOptions family1;
     family1.mappingFamily = 1;
-    EXPECT_EQ(OpenOpus(OwnReader, u"streams.opus", rewriteTable(good, 13, 0)), nullptr);
-    EXPECT_EQ(OpenOpus(OwnReader, u"streams.opus", rewriteTable(TonesFile(2, 9600, nullptr, family1), 3, 0)), nullptr);
-    for (const auto& [streams, coupled] : {std::pair{11, 1}, std::pair{6, 6}, std::pair{1, 0}}) {
-        if (IHSSWaveDecoder* decoder = OpenOpus(Automatic, u"table.opus", rewriteTable(good, streams, coupled)))
+    EXPECT_FALSE(OpenOpus(OwnReader, u"streams.opus", rewriteTable(good, 13, 0)));
+    EXPECT_FALSE(OpenOpus(OwnReader, u"streams.opus", rewriteTable(TonesFile(2, 9600, family1), 3, 0)));
+    for (const auto& [streams, coupled] : {std::pair{11, 1}, std::pair{6, 6}, std::pair{1, 0}})
+        if (const Decoder decoder = OpenOpus(Automatic, u"table.opus", rewriteTable(good, streams, coupled)))
             plays(decoder, 0, all);
-    }
     // Garbled packets behind valid checksums, whatever libopus makes of them.
     for (std::uint32_t seed = 1; seed <= 4; ++seed) {
         Bytes garbled = good;
