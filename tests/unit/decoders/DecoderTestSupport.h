@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -22,17 +21,16 @@
 using Bytes = std::vector<std::uint8_t>;
 using Decoder = hosttest::Owned<IHSSWaveDecoder>;
 
-// Answers a fixed mode and gain and remembers for which sources it was asked.
+// Answers a fixed mode and gain (even with kGainModeNoAnswer) and remembers
+// for which sources it was asked.
 struct ScriptedGainQuery final : QueryGainInterface {
     ScriptedGainQuery(std::int32_t answerMode, float answerDb) : mode(answerMode), db(answerDb) {}
     std::int32_t QueryGain(const char16_t* sourceName, float* gain) override
     {
-        asked.push_back(sourceName);
-        *gain = db;
-        return mode;
+        return asked.push_back(sourceName), *gain = db, mode;
     }
-    std::int32_t mode;
-    float db;
+    const std::int32_t mode;
+    const float db;
     std::vector<std::u16string> asked;
 };
 
@@ -57,12 +55,11 @@ protected:
     {
         provider->Add(name, bytes, faults);
         IStream* stream = nullptr;
-        if (FAILED(provider->OpenStreamForRead(name.c_str(), &stream)))
-            return nullptr;
-        Decoder decoder(new Over8chSupportOpusDecoder(path));
-        const bool opened = static_cast<Over8chSupportOpusDecoder*>(decoder.get())->AttachStream(stream, name.c_str());
+        EXPECT_EQ(provider->OpenStreamForRead(name.c_str(), &stream), S_OK);
+        auto* decoder = new Over8chSupportOpusDecoder(path);
+        const bool opened = decoder->AttachStream(stream, name.c_str());
         stream->Release();
-        return opened ? std::move(decoder) : nullptr;
+        return Decoder(opened ? decoder : (decoder->Release(), nullptr));
     }
 
     hosttest::Owned<host::MemoryStorageProvider> provider{host::MemoryStorageProvider::Create()};
@@ -94,9 +91,7 @@ inline Bytes TonesFile(std::uint32_t channels, std::uint64_t frames, testaudio::
 inline testaudio::SignalSpec ClickSpec(std::uint64_t frames, const std::vector<std::uint64_t>& clickFrames,
                                        std::uint32_t channels, std::uint32_t rate = 48000)
 {
-    testaudio::SignalSpec shape;
-    shape.sampleRate = rate;
-    shape.frames = frames;
+    testaudio::SignalSpec shape{rate, frames, {}, {}};
     for (std::uint32_t c = 0; c < channels; ++c)
         shape.channels.push_back({testaudio::Waveform::Noise, 0.0, 0.01f, 7 + c});
     for (std::uint64_t f : clickFrames)
@@ -155,8 +150,7 @@ inline std::size_t PeakFrame(const std::vector<float>& samples, std::uint32_t ch
 {
     std::size_t best = from;
     for (std::size_t f = from; f < to; ++f)
-        if (std::fabs(samples[f * channels]) > std::fabs(samples[best * channels]))
-            best = f;
+        best = std::fabs(samples[f * channels]) > std::fabs(samples[best * channels]) ? f : best;
     return best;
 }
 
@@ -174,9 +168,4 @@ inline double MaxDifference(const float* a, const float* b, std::size_t count, d
     for (std::size_t i = 0; i < count; ++i)
         worst = std::max(worst, std::fabs(a[i] - b[i] * factor));
     return worst;
-}
-
-inline bool SameBits(const std::vector<float>& a, const std::vector<float>& b)
-{
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -52,34 +51,29 @@ TEST(OpusIdHeaderTest, ReadsTheFieldsAndTheImplicitOrEnumeratedLayout)
     ASSERT_TRUE(parses(IdHeader(2, 0, 0, 0, {}, -256)));
     EXPECT_EQ(std::tuple(h.channelCount, h.preSkip, h.outputGainQ8, h.streamCount, h.coupledCount, h.mapping[0], h.mapping[1]),
               std::tuple(2, 312, -256, 1, 1, 0, 1)) << "the gain is a signed 16-bit value";
-    ASSERT_TRUE(parses(IdHeader(1, 0)));
-    EXPECT_EQ(h.coupledCount, 0);
     ASSERT_TRUE(parses(IdHeader(3, 255, 2, 1, {2, 255, 0}, 0x7FFF)));
     EXPECT_EQ(std::tuple(h.mappingFamily, h.outputGainQ8, h.streamCount, h.coupledCount, h.mapping[0], h.mapping[1]),
               std::tuple(255, 32767, 2, 1, 2, 255)) << "255: a silent channel";
-    Bytes identity(255);
-    std::iota(identity.begin(), identity.end(), 0);
-    ASSERT_TRUE(parses(IdHeader(255, 255, 255, 0, identity)));
-    EXPECT_EQ(std::tuple(h.channelCount, h.mapping[254]), std::tuple(255, 254));
 
     // Refused: empty, bad magic, a later version, no family, no channels;
     // family 0 with three channels, family 1 with nine, family 2; a table cut
     // short; no stream, more coupled than streams, more streams than channels;
     // an entry beyond the one decoded channel.
-    const Bytes bad[] = {{}, With(IdHeader(2, 0), 4, 'X'), With(IdHeader(2, 0), 8, 16), [] { Bytes b = IdHeader(2, 0); b.pop_back(); return b; }(), IdHeader(0, 0),
-                         IdHeader(3, 0), IdHeader(9, 1, 9, 0, Bytes(9, 0)), IdHeader(2, 2, 1, 1, {0, 1}),
+    const Bytes bad[] = {{}, With(IdHeader(2, 0), 4, 'X'), With(IdHeader(2, 0), 8, 16),
+                         [] { Bytes b = IdHeader(2, 0); return b.pop_back(), b; }(), IdHeader(0, 0), IdHeader(3, 0), IdHeader(9, 1, 9, 0, Bytes(9, 0)), IdHeader(2, 2, 1, 1, {0, 1}),
                          IdHeader(2, 1, 1, 1, {0}), IdHeader(2, 1, 0, 0, {0, 1}), IdHeader(2, 1, 1, 2, {0, 1}),
                          IdHeader(2, 1, 3, 0, {0, 1}), IdHeader(2, 255, 1, 0, {0, 1})};
     for (std::size_t i = 0; i < std::size(bad); ++i)
         EXPECT_FALSE(parses(bad[i])) << "case " << i;
     EXPECT_FALSE(ParseOpusIdHeader(nullptr, 19, h));
 }
+
 TEST(OpusTagGainsTest, TakesTheFirstValidLoudnessTagOfEachNameFromAWholePacket)
 {
     // Invalid values are passed over; the name matches in any case; a bare
     // sign or nothing reads as 0, as opusfile reads it.
     const std::pair<std::vector<std::string>, std::pair<std::optional<int>, std::optional<int>>> cases[] = {
-        {{"TITLE=x", "R128_TRACK_GAIN=-1664", "R128_ALBUM_GAIN=+0300"}, {-1664, 300}},
+        {{"TITLE=" + std::string(300, 'x'), "R128_TRACK_GAIN=-1664", "R128_ALBUM_GAIN=+0300"}, {-1664, 300}},
         {{"R128_TRACK_GAINS=5", "R128_TRACK=5", "REPLAYGAIN_TRACK_GAIN=-3 dB"}, {std::nullopt, std::nullopt}},
         {{"R128_TRACK_GAIN=1.5", "R128_TRACK_GAIN= 7", "R128_TRACK_GAIN=32768", "r128_track_gain=-32768",
           "R128_TRACK_GAIN=9", "R128_ALBUM_GAIN=-32769", "R128_ALBUM_GAIN=32767"},

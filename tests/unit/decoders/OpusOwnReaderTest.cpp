@@ -36,29 +36,50 @@ std::vector<std::size_t> PageBounds(Bytes bytes)
     return bounds;
 }
 
+Bytes Chained(Bytes a, const Bytes& b)
+{
+    return a.insert(a.end(), b.begin(), b.end()), a;
+}
+
+// Stereo clicks in a link of serial 2 whose layout (family 0) and header gain
+// differ from those of TonesFile: a decoder is made anew for it.
+Bytes SecondLink()
+{
+    testaudio::OpusOptions options;
+    options.serialNumber = 2;
+    options.headerGainQ8 = -512;
+    options.mappingFamily = 0;
+    options.maxPageDuration = 4800;
+    return testaudio::EncodeOpus(testaudio::Synthesize(ClickSpec(20000, {10000}, 2)), 2, 48000, options);
+}
+
 } // namespace
 
 using OpusOwnReaderTest = BuiltinDecoderTest;
 
-TEST_F(OpusOwnReaderTest, StraightDecodeEqualsOpusfileBitForBitInEveryGainMode)
+// The files have a header gain and loudness tags; the malformed ones' first
+// valid tag of each name counts and their out-of-range album tag counts as
+// none. Their ends are trimmed inside a packet; the last is two chained links.
+TEST_F(OpusOwnReaderTest, DecodesAsOpusfileDoesBitForBitInEveryGainMode)
 {
     // Whether a gain query is set, and its mode and gain in dB.
     const std::tuple<bool, std::int32_t, float> gains[] = {
         {false, 0, 0.0f}, {true, kGainModeNone, -6.5f}, {true, kGainModeTrack, -6.5f}, {true, kGainModeAlbum, 2.25f},
         {true, kGainModeNoAnswer, 9.0f}, {true, kGainModeTrack, 200.0f}, {true, kGainModeAlbum, -300.0f}};
-    const std::tuple<std::uint32_t, int, bool> files[] = {{1, 0, false}, {1, 1, false}, {2, 0, false},
-                                                          {2, 1, false}, {8, 1, false}, {2, 1, true}};
-    for (const auto& [channels, family, malformedTags] : files) {
-        SCOPED_TRACE(testing::Message() << channels << " channels, family " << family << (malformedTags ? ", bad tags" : ""));
+    std::vector<std::pair<std::uint32_t, Bytes>> files;
+    for (const auto& [channels, family, malformedTags] : {std::tuple{1u, 0, false}, {1u, 1, false}, {2u, 0, false},
+                                                          {2u, 1, false}, {8u, 1, false}, {2u, 1, true}}) {
         testaudio::OpusOptions options;
         options.mappingFamily = family;
         options.headerGainQ8 = -700;
-        // Malformed: the first valid tag of each name counts; an out-of-range album tag counts as none.
-        options.comments = malformedTags ? decltype(options.comments){{"R128_TRACK_GAIN", "1.5"}, {"r128_track_gain", "+0300"},
-                                                                      {"R128_ALBUM_GAIN", "40000"}}
-                                         : decltype(options.comments){{"R128_TRACK_GAIN", "1100"}, {"R128_ALBUM_GAIN", "-2300"}};
-        // Not a whole number of packets: the end is trimmed inside one.
-        const Bytes bytes = TonesFile(channels, 24000 + 123, options);
+        options.comments = {{"R128_TRACK_GAIN", "1100"}, {"R128_ALBUM_GAIN", "-2300"}};
+        if (malformedTags)
+            options.comments = {{"R128_TRACK_GAIN", "1.5"}, {"r128_track_gain", "+0300"}, {"R128_ALBUM_GAIN", "40000"}};
+        files.emplace_back(channels, TonesFile(channels, 24000 + 123, options));
+    }
+    files.emplace_back(2, Chained(files[3].second, SecondLink()));
+    for (const auto& [channels, bytes] : files) {
+        SCOPED_TRACE(testing::Message() << "file " << &bytes - &files[0].second);
         std::vector<std::vector<float>> outputs;
         for (const auto& [withQuery, mode, db] : gains) {
             SCOPED_TRACE(testing::Message() << "gain mode " << mode << " " << db << " dB");
@@ -71,45 +92,28 @@ TEST_F(OpusOwnReaderTest, StraightDecodeEqualsOpusfileBitForBitInEveryGainMode)
             EXPECT_EQ(std::memcmp(&formats[0], &formats[1], sizeof formats[0]), 0) << "the format records differ";
             // Blocks of 1000 frames split packets between calls.
             outputs.push_back(DecodeAll(own.get(), channels));
-            ASSERT_EQ(outputs.back().size(), 24123u * channels);
-            EXPECT_TRUE(SameBits(DecodeAll(opusfile.get(), channels, 4096), outputs.back())) << "the own reader decodes other samples";
+            ASSERT_EQ(outputs.back().size(), formats[0].totalSamples * channels);
+            EXPECT_EQ(DecodeAll(opusfile.get(), channels, 4096), outputs.back()) << "the own reader decodes other samples";
         }
         EXPECT_NE(outputs[1], outputs[2]) << "the gains changed the output, so the comparison covered them";
         EXPECT_NE(outputs[2], outputs[3]);
     }
 }
 
-// Chained links play in turn until one with another channel count, which
-// ends the stream; of two multiplexed streams the first Opus stream plays;
-// an unseekable stream fed in pieces plays straight through without a length.
+// A seek into the second of two chained links lands on its click; a link of
+// another channel count ends the stream; of two multiplexed streams the first
+// Opus stream plays; an unseekable stream fed in pieces plays straight
+// through without a length.
 TEST_F(OpusOwnReaderTest, ChainedMultiplexedAndUnseekableStreams)
 {
-    testaudio::OpusOptions first, second;
-    first.serialNumber = 1;
-    second.serialNumber = 2;
-    second.headerGainQ8 = -512;
-    second.mappingFamily = 0; // another layout: the decoder is made anew
-    second.maxPageDuration = 4800;
-    const Bytes tones = TonesFile(2, 30000, first);
-    const Bytes clicks = testaudio::EncodeOpus(testaudio::Synthesize(ClickSpec(20000, {10000}, 2)), 2, 48000, second);
-    const Bytes twelve = TonesFile(12, 9600);
-    const auto chained = [](Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; };
-
-    // Two stereo links: the same samples as opusfile, one after the other; a
-    // seek into the second link lands on its click; a twelve-channel link
-    // after them ends the stream.
-    const Bytes stereoChain = chained(tones, clicks);
-    const Decoder opusfile = OpenOpus(Automatic, u"chain.opus", stereoChain), own = OpenOpus(OwnReader, u"chain.opus", stereoChain);
-    ASSERT_TRUE(opusfile && own);
-    const std::vector<float> decoded = DecodeAll(own.get(), 2);
+    const Bytes tones = TonesFile(2, 30000), clicks = SecondLink(), twelve = TonesFile(12, 9600);
+    const Decoder chain = OpenOpus(OwnReader, u"chain.opus", Chained(Chained(tones, clicks), twelve));
+    ASSERT_TRUE(chain);
+    const std::vector<float> decoded = DecodeAll(chain.get(), 2, 999);
     ASSERT_EQ(decoded.size(), 2u * 50000u);
-    EXPECT_TRUE(SameBits(DecodeAll(opusfile.get(), 2), decoded));
     const std::size_t click = PeakFrame(decoded, 2, 39900, 40100);
-    ASSERT_EQ(own->SetPosition(click - 123), S_OK);
-    EXPECT_EQ(PeakFrame(DecodeAll(own.get(), 2, 400), 2, 0, 400), 123u);
-    const Decoder mixed = OpenOpus(OwnReader, u"mixed.opus", chained(stereoChain, twelve));
-    ASSERT_TRUE(mixed);
-    EXPECT_EQ(DecodeAll(mixed.get(), 2, 999).size(), 2u * 50000u);
+    ASSERT_EQ(chain->SetPosition(click - 123), S_OK);
+    EXPECT_EQ(PeakFrame(DecodeAll(chain.get(), 2, 400), 2, 0, 400), 123u);
 
     // Multiplexed: the pages of `twelve` and `clicks` taken in turn, first pages first.
     const std::vector<std::size_t> a = PageBounds(twelve), b = PageBounds(clicks);
@@ -120,17 +124,16 @@ TEST_F(OpusOwnReaderTest, ChainedMultiplexedAndUnseekableStreams)
     host::StreamFaults live;
     live.failSeek = true;
     live.maxBytesPerRead = 333;
-    const std::pair<Bytes, host::StreamFaults> streams[] = {{twelve, {}}, {chained(twelve, tones), {}}, {muxed, {}}, {twelve, live}};
+    const std::pair<Bytes, host::StreamFaults> streams[] = {{twelve, {}}, {Chained(twelve, tones), {}}, {muxed, {}}, {twelve, live}};
     std::vector<float> reference; // the first, alone
     for (const auto& [bytes, faults] : streams) {
         const Decoder decoder = OpenOpus(Automatic, u"twelve.opus", bytes, faults);
         ASSERT_TRUE(decoder);
         const HSSWaveFormat format = FormatOf(decoder.get());
         EXPECT_EQ(std::pair(format.channelCount, format.totalSamples), std::pair(12u, std::uint64_t{faults.failSeek ? 0u : 9600u}));
-        const std::vector<float> samples = DecodeAll(decoder.get(), 12);
-        reference = reference.empty() ? samples : reference;
-        EXPECT_TRUE(SameBits(samples, reference)) << "the other stream's pages leaked in";
-        EXPECT_EQ(decoder->SetPosition(4321), faults.failSeek ? E_FAIL : S_OK);
+        reference = reference.empty() ? DecodeAll(decoder.get(), 12) : reference;
+        EXPECT_EQ(decoder->SetPosition(0), faults.failSeek ? E_FAIL : S_OK);
+        EXPECT_EQ(DecodeAll(decoder.get(), 12), reference) << "the other stream's pages leaked in";
     }
 }
 
@@ -158,25 +161,16 @@ TEST_F(OpusOwnReaderTest, HostileInputFailsOrRecoversCleanly)
     host::StreamFaults failing;
     failing.failReadsAt = good.size() / 2;
     plays(OpenOpus(Automatic, u"failing.opus", good, failing), 1, all - 1);
-
-    // More streams than channels is refused; a header whose packets hold
-    // another number of streams makes libopus refuse the packets.
-    const auto rewriteTable = [](Bytes bytes, int streams, int coupled) {
-        EditOggPages(bytes, [&](int index, ogg_page& page) {
-            if (index == 0)
-                page.body[19] = static_cast<unsigned char>(streams), page.body[20] = static_cast<unsigned char>(coupled);
-            return index == 0;
+    // Stream tables that do not match the packets, and garbled packets behind
+    // valid checksums, whatever libopus makes of them.
+    for (const auto& [streams, coupled] : {std::pair{11, 1}, std::pair{6, 6}, std::pair{1, 0}}) {
+        Bytes table = good;
+        EditOggPages(table, [&](int index, ogg_page& page) {
+            return index == 0 && (page.body[19] = static_cast<unsigned char>(streams), page.body[20] = static_cast<unsigned char>(coupled), true);
         });
-        return bytes;
-    };
-    testaudio::OpusOptions family1;
-    family1.mappingFamily = 1;
-    EXPECT_FALSE(OpenOpus(OwnReader, u"streams.opus", rewriteTable(good, 13, 0)));
-    EXPECT_FALSE(OpenOpus(OwnReader, u"streams.opus", rewriteTable(TonesFile(2, 9600, family1), 3, 0)));
-    for (const auto& [streams, coupled] : {std::pair{11, 1}, std::pair{6, 6}, std::pair{1, 0}})
-        if (const Decoder decoder = OpenOpus(Automatic, u"table.opus", rewriteTable(good, streams, coupled)))
+        if (const Decoder decoder = OpenOpus(Automatic, u"table.opus", table))
             plays(decoder, 0, all);
-    // Garbled packets behind valid checksums, whatever libopus makes of them.
+    }
     for (std::uint32_t seed = 1; seed <= 4; ++seed) {
         Bytes garbled = good;
         std::mt19937 random(seed);
