@@ -1,6 +1,10 @@
-// The own Ogg Opus reader against opusfile where both play, on chained and
-// multiplexed streams, and on damaged input.
+// The own Ogg Opus reader: its header parsing, and its decoding against
+// opusfile where both play, on chained and multiplexed streams, and on
+// damaged input.
 #include "DecoderTestSupport.h"
+
+#include <decoders/OpusIdHeader.h>
+#include <decoders/OpusTagGains.h>
 
 #include <ogg/ogg.h>
 
@@ -11,6 +15,36 @@
 using enum OpusDecodingPath;
 
 namespace {
+
+using B = unsigned char;
+
+// An ID header: version 1, `channels`, pre-skip 312, 44100 Hz input, output
+// gain `gainQ8`, `family`, and for families other than 0 the table.
+Bytes IdHeader(int channels, int family, int streams = 0, int coupled = 0, Bytes mapping = {}, int gainQ8 = 0)
+{
+    Bytes bytes = {'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, B(channels), 0x38, 0x01, 0x44, 0xAC, 0, 0,
+                   B(gainQ8 & 0xFF), B((gainQ8 >> 8) & 0xFF), B(family)};
+    if (family != 0)
+        bytes.insert(bytes.end(), {B(streams), B(coupled)});
+    bytes.insert(bytes.end(), mapping.begin(), mapping.end());
+    return bytes;
+}
+
+const auto With = [](Bytes bytes, std::size_t at, unsigned char value) { return bytes.at(at) = value, bytes; };
+
+// An OpusTags packet with vendor "test" and `comments`, claiming `claimedCount` of them.
+Bytes TagsPacket(const std::vector<std::string>& comments, std::uint32_t claimedCount = ~0u)
+{
+    Bytes bytes = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's', 4, 0, 0, 0, 't', 'e', 's', 't'};
+    const auto put = [&bytes](std::size_t value) { bytes.insert(bytes.end(), {B(value), B(value >> 8), B(value >> 16), B(value >> 24)}); };
+    put(claimedCount == ~0u ? comments.size() : claimedCount);
+    for (const std::string& comment : comments) {
+        put(comment.size());
+        bytes.insert(bytes.end(), comment.begin(), comment.end());
+    }
+    return bytes;
+}
+
 
 // Calls `edit(pageIndex, page)` for each page of `bytes` in order, the page
 // pointing into `bytes`; when it answers true the page's checksum is set anew.
@@ -36,10 +70,7 @@ std::vector<std::size_t> PageBounds(Bytes bytes)
     return bounds;
 }
 
-Bytes Chained(Bytes a, const Bytes& b)
-{
-    return a.insert(a.end(), b.begin(), b.end()), a;
-}
+const auto Chained = [](Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; };
 
 // Stereo clicks in a link of serial 2 whose layout (family 0) and header gain
 // differ from those of TonesFile: a decoder is made anew for it.
@@ -100,13 +131,57 @@ TEST_F(OpusOwnReaderTest, DecodesAsOpusfileDoesBitForBitInEveryGainMode)
     }
 }
 
-// A seek into the second of two chained links lands on its click; a link of
-// another channel count ends the stream; of two multiplexed streams the first
-// Opus stream plays; an unseekable stream fed in pieces plays straight
-// through without a length.
-TEST_F(OpusOwnReaderTest, ChainedMultiplexedAndUnseekableStreams)
+// Each stream opens or not as it must, and whatever opens plays to a clean
+// end, without overrunning the caller's buffer, no more than it holds.
+// Chained links play in turn until one of another channel count; of two
+// multiplexed streams the first Opus stream plays; an unseekable stream fed
+// in pieces plays through without a length: those play exactly `twelve`.
+TEST_F(OpusOwnReaderTest, ChainedMultiplexedDamagedAndHostileStreams)
 {
-    const Bytes tones = TonesFile(2, 30000), clicks = SecondLink(), twelve = TonesFile(12, 9600);
+    const Bytes tones = TonesFile(2, 30000), clicks = SecondLink(), twelve = TonesFile(12, 24000);
+    const std::vector<float> reference = DecodeAll(OpenOpus(OwnReader, u"twelve.opus", twelve).get(), 12);
+    const std::vector<std::size_t> a = PageBounds(twelve), b = PageBounds(clicks);
+    Bytes muxed; // the pages of `twelve` and `clicks` taken in turn, first pages first
+    for (std::size_t i = 0; i + 1 < std::max(a.size(), b.size()); ++i)
+        for (const auto& [from, at] : {std::pair(&twelve, &a), std::pair(&clicks, &b)})
+            muxed.insert(muxed.end(), from->begin() + (*at)[std::min(i, at->size() - 1)], from->begin() + (*at)[std::min(i + 1, at->size() - 1)]);
+    // The stream, its faults (an unseekable stream fed in pieces; a read failure half-way losing its bytes too),
+    // whether it opens (-1: either way) and the frames it plays at least and at most.
+    std::vector<std::tuple<Bytes, host::StreamFaults, int, std::size_t, std::size_t>> rows = {
+        {Chained(twelve, tones), {}, 1, 24000, 24000}, {muxed, {}, 1, 24000, 24000},
+        {twelve, {false, true, {}, 333, E_FAIL}, 1, 24000, 24000}, {twelve, {false, false, twelve.size() / 2, 0, E_FAIL}, 1, 1, 23999}};
+    // Cut anywhere: inside the headers (before the third page) it does not open.
+    for (std::size_t cut = 1; cut < twelve.size(); cut += twelve.size() / 37)
+        rows.push_back({Bytes(twelve.begin(), twelve.begin() + cut), {}, cut >= a[2], 0, 24000});
+    // Stream tables that do not match the packets, and garbled packets behind
+    // valid checksums, whatever libopus makes of them.
+    for (const auto& [streams, coupled] : {std::pair{11, 1}, std::pair{6, 6}, std::pair{1, 0}}) {
+        Bytes table = twelve;
+        EditOggPages(table, [&](int index, ogg_page& page) {
+            return index == 0 && (page.body[19] = static_cast<unsigned char>(streams), page.body[20] = static_cast<unsigned char>(coupled), true);
+        });
+        rows.push_back({table, {}, -1, 0, 24000});
+    }
+    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+        Bytes garbled = twelve;
+        std::mt19937 random(seed);
+        EditOggPages(garbled, [&](int index, ogg_page& page) {
+            for (int i = 0; index >= 2 && i < 8 && page.body_len > 0; ++i)
+                page.body[std::uniform_int_distribution<long>(0, page.body_len - 1)(random)] ^= static_cast<unsigned char>(1u << i);
+            return index >= 2 && page.body_len > 0;
+        });
+        rows.push_back({garbled, {}, 1, 0, 24000});
+    }
+    for (const auto& [bytes, faults, opens, least, most] : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << &bytes - &std::get<0>(rows[0]));
+        const Decoder decoder = OpenOpus(Automatic, u"stream.opus", bytes, faults);
+        EXPECT_TRUE(opens < 0 || opens == (decoder != nullptr));
+        const std::vector<float> samples = decoder ? DecodeAll(decoder.get(), 12) : std::vector<float>();
+        EXPECT_TRUE(samples.size() >= (decoder ? least * 12 : 0) && samples.size() <= most * 12) << samples.size() / 12 << " frames";
+        EXPECT_TRUE(least < 24000 || samples == reference) << "another stream's pages leaked in";
+    }
+
+    // Stereo links then a twelve-channel one: a seek into the second lands on its click; the third ends the stream.
     const Decoder chain = OpenOpus(OwnReader, u"chain.opus", Chained(Chained(tones, clicks), twelve));
     ASSERT_TRUE(chain);
     const std::vector<float> decoded = DecodeAll(chain.get(), 2, 999);
@@ -114,71 +189,56 @@ TEST_F(OpusOwnReaderTest, ChainedMultiplexedAndUnseekableStreams)
     const std::size_t click = PeakFrame(decoded, 2, 39900, 40100);
     ASSERT_EQ(chain->SetPosition(click - 123), S_OK);
     EXPECT_EQ(PeakFrame(DecodeAll(chain.get(), 2, 400), 2, 0, 400), 123u);
-
-    // Multiplexed: the pages of `twelve` and `clicks` taken in turn, first pages first.
-    const std::vector<std::size_t> a = PageBounds(twelve), b = PageBounds(clicks);
-    Bytes muxed;
-    for (std::size_t i = 0; i + 1 < std::max(a.size(), b.size()); ++i)
-        for (const auto& [from, at] : {std::pair(&twelve, &a), std::pair(&clicks, &b)})
-            muxed.insert(muxed.end(), from->begin() + (*at)[std::min(i, at->size() - 1)], from->begin() + (*at)[std::min(i + 1, at->size() - 1)]);
-    host::StreamFaults live;
-    live.failSeek = true;
-    live.maxBytesPerRead = 333;
-    const std::pair<Bytes, host::StreamFaults> streams[] = {{twelve, {}}, {Chained(twelve, tones), {}}, {muxed, {}}, {twelve, live}};
-    std::vector<float> reference; // the first, alone
-    for (const auto& [bytes, faults] : streams) {
-        const Decoder decoder = OpenOpus(Automatic, u"twelve.opus", bytes, faults);
-        ASSERT_TRUE(decoder);
-        const HSSWaveFormat format = FormatOf(decoder.get());
-        EXPECT_EQ(std::pair(format.channelCount, format.totalSamples), std::pair(12u, std::uint64_t{faults.failSeek ? 0u : 9600u}));
-        reference = reference.empty() ? DecodeAll(decoder.get(), 12) : reference;
-        EXPECT_EQ(decoder->SetPosition(0), faults.failSeek ? E_FAIL : S_OK);
-        EXPECT_EQ(DecodeAll(decoder.get(), 12), reference) << "the other stream's pages leaked in";
-    }
 }
 
-// Hostile input opens or not as it must; whatever opens plays to a clean end
-// without overrunning the caller's buffer, and no more than the stream holds.
-TEST_F(OpusOwnReaderTest, HostileInputFailsOrRecoversCleanly)
+TEST(OpusIdHeaderTest, ReadsTheFieldsAndTheImplicitOrEnumeratedLayout)
 {
-    const std::size_t all = 12 * 24000;
-    const Bytes good = TonesFile(12, 24000);
-    const auto plays = [](const Decoder& decoder, std::size_t atLeast, std::size_t atMost) {
-        ASSERT_TRUE(decoder);
-        const std::size_t size = DecodeAll(decoder.get(), 12).size();
-        EXPECT_GE(size, atLeast);
-        EXPECT_LE(size, atMost);
+    OpusIdHeader h;
+    const auto parses = [&h](const Bytes& bytes) { return ParseOpusIdHeader(bytes.data(), bytes.size(), h); };
+    ASSERT_TRUE(parses(IdHeader(2, 0, 0, 0, {}, -256)));
+    EXPECT_EQ(std::tuple(h.preSkip, h.outputGainQ8, h.streamCount, h.coupledCount), std::tuple(312, -256, 1, 1)) << "a signed gain";
+    ASSERT_TRUE(parses(IdHeader(3, 255, 2, 1, {2, 255, 0}, 0x7FFF)));
+    EXPECT_EQ(std::tuple(h.mappingFamily, h.outputGainQ8, h.streamCount, h.coupledCount, h.mapping[0], h.mapping[1]),
+              std::tuple(255, 32767, 2, 1, 2, 255)) << "255: a silent channel";
+
+    // Refused: empty, bad magic, a later version, no family, no channels;
+    // family 0 with three channels, family 1 with nine, family 2; a table cut
+    // short; no stream, more coupled than streams, more streams than channels;
+    // an entry beyond the one decoded channel.
+    const Bytes bad[] = {{}, With(IdHeader(2, 0), 4, 'X'), With(IdHeader(2, 0), 8, 16),
+                         [] { Bytes b = IdHeader(2, 0); return b.pop_back(), b; }(), IdHeader(0, 0), IdHeader(3, 0), IdHeader(9, 1, 9, 0, Bytes(9, 0)), IdHeader(2, 2, 1, 1, {0, 1}),
+                         IdHeader(2, 1, 1, 1, {0}), IdHeader(2, 1, 0, 0, {0, 1}), IdHeader(2, 1, 1, 2, {0, 1}),
+                         IdHeader(2, 1, 3, 0, {0, 1}), IdHeader(2, 255, 1, 0, {0, 1})};
+    for (std::size_t i = 0; i < std::size(bad); ++i)
+        EXPECT_FALSE(parses(bad[i])) << "case " << i;
+    EXPECT_FALSE(ParseOpusIdHeader(nullptr, 19, h));
+}
+
+TEST(OpusTagGainsTest, TakesTheFirstValidLoudnessTagOfEachNameFromAWholePacket)
+{
+    // Invalid values are passed over; the name matches in any case; a bare
+    // sign or nothing reads as 0, as opusfile reads it.
+    const std::pair<std::vector<std::string>, std::pair<std::optional<int>, std::optional<int>>> cases[] = {
+        {{"TITLE=" + std::string(300, 'x'), "R128_TRACK_GAIN=-1664", "R128_ALBUM_GAIN=+0300"}, {-1664, 300}},
+        {{"R128_TRACK_GAINS=5", "R128_TRACK=5", "REPLAYGAIN_TRACK_GAIN=-3 dB"}, {std::nullopt, std::nullopt}},
+        {{"R128_TRACK_GAIN=1.5", "R128_TRACK_GAIN= 7", "R128_TRACK_GAIN=32768", "r128_track_gain=-32768",
+          "R128_TRACK_GAIN=9", "R128_ALBUM_GAIN=-32769", "R128_ALBUM_GAIN=32767"},
+         {-32768, 32767}},
+        {{"R128_TRACK_GAIN=", "R128_ALBUM_GAIN=-", "R128_ALBUM_GAIN=5"}, {0, 0}},
     };
-    // Cut anywhere: inside the headers (before the third page) it does not
-    // open; later it plays what is there.
-    for (std::size_t cut = 1; cut < good.size(); cut += good.size() / 37) {
-        const Decoder decoder = OpenOpus(Automatic, u"cut.opus", Bytes(good.begin(), good.begin() + cut));
-        EXPECT_EQ(decoder != nullptr, cut >= PageBounds(good)[2]) << cut;
-        if (decoder)
-            plays(decoder, 0, all);
+    for (const auto& [comments, expected] : cases) {
+        const Bytes bytes = TagsPacket(comments);
+        OpusTagGains gains;
+        ASSERT_TRUE(ParseOpusTagGains(bytes.data(), bytes.size(), gains)) << comments[0];
+        EXPECT_EQ(std::pair(gains.trackGainQ8, gains.albumGainQ8), expected) << comments[0];
     }
-    // After a read failure half-way (its bytes lost too) what came before plays.
-    host::StreamFaults failing;
-    failing.failReadsAt = good.size() / 2;
-    plays(OpenOpus(Automatic, u"failing.opus", good, failing), 1, all - 1);
-    // Stream tables that do not match the packets, and garbled packets behind
-    // valid checksums, whatever libopus makes of them.
-    for (const auto& [streams, coupled] : {std::pair{11, 1}, std::pair{6, 6}, std::pair{1, 0}}) {
-        Bytes table = good;
-        EditOggPages(table, [&](int index, ogg_page& page) {
-            return index == 0 && (page.body[19] = static_cast<unsigned char>(streams), page.body[20] = static_cast<unsigned char>(coupled), true);
-        });
-        if (const Decoder decoder = OpenOpus(Automatic, u"table.opus", table))
-            plays(decoder, 0, all);
-    }
-    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
-        Bytes garbled = good;
-        std::mt19937 random(seed);
-        EditOggPages(garbled, [&](int index, ogg_page& page) {
-            for (int i = 0; index >= 2 && i < 8 && page.body_len > 0; ++i)
-                page.body[std::uniform_int_distribution<long>(0, page.body_len - 1)(random)] ^= static_cast<unsigned char>(1u << i);
-            return index >= 2 && page.body_len > 0;
-        });
-        plays(OpenOpus(Automatic, u"garbled.opus", garbled), 0, all);
-    }
+
+    // A list that runs past the packet's end, or the wrong magic, is refused.
+    OpusTagGains gains;
+    const Bytes good = TagsPacket({"R128_TRACK_GAIN=1"});
+    for (std::size_t cut = 0; cut < good.size(); ++cut)
+        EXPECT_FALSE(ParseOpusTagGains(good.data(), cut, gains)) << "cut at " << cut;
+    // More comments claimed than held, a comment's length beyond the packet, the wrong magic.
+    for (const Bytes& bytes : {TagsPacket({"A=1"}, 2), With(With(TagsPacket({"A=1"}), 20, 0xFF), 23, 0xFF), With(good, 0, 'X')})
+        EXPECT_FALSE(ParseOpusTagGains(bytes.data(), bytes.size(), gains));
 }
