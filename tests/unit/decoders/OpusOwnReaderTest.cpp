@@ -36,7 +36,7 @@ const auto With = [](Bytes bytes, std::size_t at, unsigned char value) { return 
 Bytes TagsPacket(const std::vector<std::string>& comments, std::uint32_t claimedCount = ~0u)
 {
     Bytes bytes = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's', 4, 0, 0, 0, 't', 'e', 's', 't'};
-    const auto put = [&bytes](std::size_t value) { bytes.insert(bytes.end(), {B(value), B(value >> 8), B(value >> 16), B(value >> 24)}); };
+    const auto put = [&bytes](std::size_t n) { bytes.insert(bytes.end(), {B(n), B(n >> 8), B(n >> 16), B(n >> 24)}); };
     put(claimedCount == ~0u ? comments.size() : claimedCount);
     for (const std::string& comment : comments) {
         put(comment.size());
@@ -144,7 +144,7 @@ TEST_F(OpusOwnReaderTest, ChainedMultiplexedDamagedAndHostileStreams)
     Bytes muxed; // the pages of `twelve` and `clicks` taken in turn, first pages first
     for (std::size_t i = 0; i + 1 < std::max(a.size(), b.size()); ++i)
         for (const auto& [from, at] : {std::pair(&twelve, &a), std::pair(&clicks, &b)})
-            muxed.insert(muxed.end(), from->begin() + (*at)[std::min(i, at->size() - 1)], from->begin() + (*at)[std::min(i + 1, at->size() - 1)]);
+            muxed.insert(muxed.end(), from->begin() + at->at(std::min(i, at->size() - 1)), from->begin() + at->at(std::min(i + 1, at->size() - 1)));
     // The stream, its faults (an unseekable stream fed in pieces; a read failure half-way losing its bytes too),
     // whether it opens (-1: either way) and the frames it plays at least and at most.
     std::vector<std::tuple<Bytes, host::StreamFaults, int, std::size_t, std::size_t>> rows = {
@@ -158,7 +158,7 @@ TEST_F(OpusOwnReaderTest, ChainedMultiplexedDamagedAndHostileStreams)
     for (const auto& [streams, coupled] : {std::pair{11, 1}, std::pair{6, 6}, std::pair{1, 0}}) {
         Bytes table = twelve;
         EditOggPages(table, [&](int index, ogg_page& page) {
-            return index == 0 && (page.body[19] = static_cast<unsigned char>(streams), page.body[20] = static_cast<unsigned char>(coupled), true);
+            return index == 0 && (page.body[19] = static_cast<B>(streams), page.body[20] = static_cast<B>(coupled), true);
         });
         rows.push_back({table, {}, -1, 0, 24000});
     }
@@ -205,10 +205,9 @@ TEST(OpusIdHeaderTest, ReadsTheFieldsAndTheImplicitOrEnumeratedLayout)
     // family 0 with three channels, family 1 with nine, family 2; a table cut
     // short; no stream, more coupled than streams, more streams than channels;
     // an entry beyond the one decoded channel.
-    const Bytes bad[] = {{}, With(IdHeader(2, 0), 4, 'X'), With(IdHeader(2, 0), 8, 16),
-                         [] { Bytes b = IdHeader(2, 0); return b.pop_back(), b; }(), IdHeader(0, 0), IdHeader(3, 0), IdHeader(9, 1, 9, 0, Bytes(9, 0)), IdHeader(2, 2, 1, 1, {0, 1}),
-                         IdHeader(2, 1, 1, 1, {0}), IdHeader(2, 1, 0, 0, {0, 1}), IdHeader(2, 1, 1, 2, {0, 1}),
-                         IdHeader(2, 1, 3, 0, {0, 1}), IdHeader(2, 255, 1, 0, {0, 1})};
+    const Bytes bad[] = {{}, With(IdHeader(2, 0), 4, 'X'), With(IdHeader(2, 0), 8, 16), [] { Bytes b = IdHeader(2, 0); return b.pop_back(), b; }(),
+                         IdHeader(0, 0), IdHeader(3, 0), IdHeader(9, 1, 9, 0, Bytes(9, 0)), IdHeader(2, 2, 1, 1, {0, 1}), IdHeader(2, 1, 1, 1, {0}),
+                         IdHeader(2, 1, 0, 0, {0, 1}), IdHeader(2, 1, 1, 2, {0, 1}), IdHeader(2, 1, 3, 0, {0, 1}), IdHeader(2, 255, 1, 0, {0, 1})};
     for (std::size_t i = 0; i < std::size(bad); ++i)
         EXPECT_FALSE(parses(bad[i])) << "case " << i;
     EXPECT_FALSE(ParseOpusIdHeader(nullptr, 19, h));
