@@ -32,18 +32,23 @@ const EntryPoints& Plugin()
     return entryPoints;
 }
 
-std::vector<std::uint8_t> DcWav(float level, std::uint32_t frames)
-{
-    return host::WriteWavFloat(std::vector<float>(frames, level), 1, kRate);
-}
-
 float Mix(float drums, float bass, float lead)
 {
     float out = 0.0f;
-    out = out + kDrums * drums;
-    out = out + kBass * bass;
-    out = out + kLead * lead;
+    out = out + 1.0f * drums;
+    out = out + 2.0f * bass;
+    out = out + 4.0f * lead;
     return out;
+}
+
+void ExpectSameSamples(const Samples& actual, const Samples& expected)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    std::size_t mismatches = 0;
+    for (std::size_t i = 0; i < actual.size(); ++i)
+        if (actual[i] != expected[i] && ++mismatches < 5)
+            ADD_FAILURE() << "sample " << i << ": " << actual[i] << " != " << expected[i];
+    EXPECT_EQ(mismatches, 0u);
 }
 
 host::Variant FragileFunction::Make(std::function<host::Variant()> body)
@@ -95,12 +100,11 @@ IHSSModule* ScriptFaceTest::Module()
 
 void ScriptFaceTest::WriteThreeTrackList(const std::u16string& name, std::uint32_t frames)
 {
-    storage->Add(u"d.wav", DcWav(kDrums, frames));
-    storage->Add(u"b.wav", DcWav(kBass, frames));
-    storage->Add(u"l.wav", DcWav(kLead, frames));
-    std::string list = "Drums\td.wav\t";
-    list.append(VY_WAV_MODULE_PATH).append("\nBass\tb.wav\nLead\tl.wav\n");
-    storage->Add(name, std::vector<std::uint8_t>(list.begin(), list.end()));
+    const char16_t* files[] = {u"d.wav", u"b.wav", u"l.wav"};
+    const float levels[] = {1.0f, 2.0f, 4.0f};
+    for (int track = 0; track < 3; ++track)
+        storage->Add(files[track], host::WriteWavFloat(Samples(frames, levels[track]), 1, kRate));
+    Add(name, std::string("Drums\td.wav\t") + VY_WAV_MODULE_PATH + "\nBass\tb.wav\nLead\tl.wav\n");
 }
 
 IHSSWaveDecoder* ScriptFaceTest::Open(const std::u16string& url)
@@ -112,17 +116,21 @@ IHSSWaveDecoder* ScriptFaceTest::Open(const std::u16string& url)
 
 Samples ScriptFaceTest::Render(IHSSWaveDecoder* decoder, std::uint32_t frames, std::uint32_t block)
 {
+    HSSWaveFormat format{};
+    EXPECT_EQ(decoder->GetFormat(&format), S_OK);
+    const std::size_t channels = format.channelCount;
     Samples out;
-    std::vector<float> buffer(block);
-    while (out.size() < frames) {
-        const std::uint32_t ask =
-            std::min<std::uint32_t>(block, frames - static_cast<std::uint32_t>(out.size()));
+    std::vector<float> buffer(block * channels);
+    while (out.size() < frames * channels) {
+        const auto ask = std::min<std::size_t>(block, frames - out.size() / channels);
         std::uint32_t rendered = 0;
         std::uint32_t status = 0;
-        EXPECT_EQ(decoder->Render(buffer.data(), ask, &rendered, &status), S_OK);
+        EXPECT_EQ(
+            decoder->Render(buffer.data(), static_cast<std::uint32_t>(ask), &rendered, &status),
+            S_OK);
         if (rendered == 0)
             break;
-        out.insert(out.end(), buffer.begin(), buffer.begin() + rendered);
+        out.insert(out.end(), buffer.begin(), buffer.begin() + rendered * channels);
     }
     return out;
 }

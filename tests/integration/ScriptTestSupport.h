@@ -1,4 +1,4 @@
-// What the script-face tests share: the plug-in's three entry points (the
+// What the integration tests share: the plug-in's three entry points (the
 // shared library loaded once for the process and never unloaded, as the
 // engine keeps it), a reference script runtime per test, a memory storage
 // provider with the multi-track module made over it, and a three-track list
@@ -31,23 +31,16 @@ struct EntryPoints {
 const EntryPoints& Plugin();
 
 inline constexpr std::uint32_t kRate = 48000;
-// The levels of the three stems of WriteThreeTrackList, in track order:
-// powers of two, so a mix of gains 0 and 1 is exact and names its tracks.
-inline constexpr float kDrums = 1.0f;
-inline constexpr float kBass = 2.0f;
-inline constexpr float kLead = 4.0f;
-
-// The failure code of V2Unlink when the script still holds plug-in objects.
-inline constexpr HRESULT kUnlinkRefused = static_cast<HRESULT>(0x80004005);
+inline constexpr HRESULT kFail = static_cast<HRESULT>(0x80004005);
 
 using Samples = std::vector<float>;
 
-// A mono 32-bit float WAV file of `frames` frames at `level`.
-std::vector<std::uint8_t> DcWav(float level, std::uint32_t frames);
-
-// The mix the plug-in's kernels make of the three stems with these gains:
-// each track added in track order onto 0 (out + s × g in single precision).
+// The mix the plug-in's kernels make of the stems of WriteThreeTrackList
+// (levels 1, 2 and 4: a mix of gains 0 and 1 names its tracks) with these
+// gains: each track added in track order onto 0, out + s × g in floats.
 float Mix(float drums, float bass, float lead);
+
+void ExpectSameSamples(const Samples& actual, const Samples& expected);
 
 // A script function that, unlike host::Function, takes no reference on
 // itself while it runs and touches itself after its body: a caller that
@@ -83,17 +76,30 @@ protected:
 
     // The multi-track module over `storage` (GetModuleInstance on first use).
     IHSSModule* Module();
+    void Add(const std::u16string& name, const std::string& text) const
+    {
+        storage->Add(name, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
     // Writes the list `name` of three mono DC stems of `frames` frames —
-    // tracks "Drums" (d.wav), "Bass" (b.wav), "Lead" (l.wav), levels kDrums,
-    // kBass and kLead — decoded by the WAV decoder module.
+    // tracks "Drums" (d.wav), "Bass" (b.wav), "Lead" (l.wav) — decoded by
+    // the WAV decoder module.
     void WriteThreeTrackList(const std::u16string& name, std::uint32_t frames = kRate);
     // Opens `url` through the module; the decoder or null (with a failure).
     IHSSWaveDecoder* Open(const std::u16string& url);
-    // Renders `frames` frames in blocks of `block`, mono.
+    // Renders up to `frames` frames in blocks of `block`, all channels.
     static Samples Render(IHSSWaveDecoder* decoder, std::uint32_t frames,
                           std::uint32_t block = 512);
-    // Renders one frame: the current mix.
+    // Renders one frame of a mono stream: the current mix.
     static float Level(IHSSWaveDecoder* decoder) { return Render(decoder, 1, 1).at(0); }
+
+    // setMultiTrackMask(id, tracks, volume), which answers 0: its result,
+    // void for a stream it found, -1 otherwise.
+    host::Variant Mask(const host::Variant& id, const host::Variant& tracks, double volume)
+    {
+        const auto r = script.Call(u"setMultiTrackMask", {id, tracks, volume});
+        EXPECT_EQ(r.code, 0);
+        return r.value;
+    }
 
     // The texts of the log lines of one importance (-1: all).
     std::vector<std::u16string> Lines(int importance = -1) const
