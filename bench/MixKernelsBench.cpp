@@ -15,7 +15,7 @@
 //   build/release/bench/vy_bench_mix_kernels
 //
 // Add --benchmark_repetitions=5 for medians.
-#include <multitrack/MixKernels.h>
+#include <multitrack/kernels/MixKernels.h>
 
 #include <benchmark/benchmark.h>
 

@@ -7,7 +7,7 @@
 //
 // The ratio of the medians is what the decoder's mixing, copying and
 // locking add to the decoding itself.
-#include <multitrack/MultiTrackModule.h>
+#include <multitrack/decoder/MultiTrackModule.h>
 #include <plugin/ProcessState.h>
 #include <decoders/BuiltinModules.h>
 

@@ -1,7 +1,7 @@
 // The host's storage over a folder on disk.
 #pragma once
 
-#include "ComObject.h"
+#include <vymultitrack/ComObject.h>
 
 #include <vymultitrack/HSSStorageProvider.h>
 
@@ -14,7 +14,7 @@ namespace host {
 // leading separators are ignored, so "\\music\\a.ogg" is <root>/music/a.ogg.
 // QueryInterface answers IID_IUnknown only. Safe to use from several threads
 // at once.
-class FileStorageProvider final : public ComObject<HSSStorageProvider> {
+class FileStorageProvider final : public vy::ComObject<HSSStorageProvider> {
 public:
     // A provider for the files under `root` with one reference for the
     // caller. The root need not exist yet; it is looked at on every open.

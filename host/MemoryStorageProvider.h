@@ -1,7 +1,7 @@
 // The host's storage over files held in memory, for tests.
 #pragma once
 
-#include "ComObject.h"
+#include <vymultitrack/ComObject.h>
 #include "StreamFaults.h"
 
 #include <vymultitrack/HSSStorageProvider.h>
@@ -22,7 +22,7 @@ namespace host {
 // Each open hands out a MemoryStream over its own copy of the bytes, with
 // the faults attached to that file. QueryInterface answers IID_IUnknown
 // only. Safe to use from several threads at once.
-class MemoryStorageProvider final : public ComObject<HSSStorageProvider> {
+class MemoryStorageProvider final : public vy::ComObject<HSSStorageProvider> {
 public:
     // An empty provider with one reference for the caller.
     [[nodiscard]] static MemoryStorageProvider* Create();

@@ -3,7 +3,7 @@
 // reading and its repositioning.
 #pragma once
 
-#include "ComObject.h"
+#include <vymultitrack/ComObject.h>
 
 #include <vymultitrack/Stream.h>
 
@@ -15,7 +15,7 @@ namespace host {
 // It answers QueryInterface for IID_IUnknown, IID_ISequentialStream and
 // IID_IStream. Positions and sizes are in bytes from the start of the
 // stream. One stream serves one caller at a time (it is not thread-safe).
-class ReadOnlyStream : public ComObject<IStream, IID_ISequentialStream, IID_IStream> {
+class ReadOnlyStream : public vy::ComObject<IStream, IID_ISequentialStream, IID_IStream> {
 public:
     // Reads up to `size` bytes at the position into `buffer` and advances the
     // position by the count read, which is stored through `read` (may be

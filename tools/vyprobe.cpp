@@ -2,7 +2,7 @@
 // plug-in's built-in Opus (.opus) and Vorbis (.ogg) decoders, prints its
 // wave format and decodes it to the end. Exits 1 when any source fails.
 #include <decoders/BuiltinModules.h>
-#include <plugin/AsciiCase.h>
+#include <vymultitrack/AsciiCase.h>
 #include <plugin/ProcessState.h>
 
 #include <host/FileStorageProvider.h>

@@ -54,9 +54,6 @@ iPKQDispatch2* ScriptRuntime::GlobalForCaller()
 
 void ScriptRuntime::AddLog(std::u16string text, int importance)
 {
-    if (echo_)
-        std::fprintf(stderr, "%s %s\n", importance ? "[LOG!]" : "[log]",
-                     vytext::ToUtf8(text).c_str());
     log_.push_back(LogLine{std::move(text), importance});
 }
 
@@ -112,8 +109,6 @@ std::optional<std::u16string> ScriptRuntime::Option(std::u16string_view name) co
 
 void ScriptRuntime::NoteFault(std::string text)
 {
-    if (echo_)
-        std::fprintf(stderr, "[host fault] %s\n", text.c_str());
     faults_.push_back(std::move(text));
 }
 

@@ -60,7 +60,6 @@ public:
     DictionaryObject* WaveSoundBufferClass() { return waveSoundBuffer_; }
     // HMRGetScriptDispatch gives null while this is false (default true).
     void SetGlobalAvailable(bool available) { globalAvailable_ = available; }
-    bool GlobalAvailable() const { return globalAvailable_; }
     // What HMRGetScriptDispatch gives: the global object with a reference
     // for the caller, or null.
     iPKQDispatch2* GlobalForCaller();
@@ -71,8 +70,6 @@ public:
     // The texts of the lines of one importance (-1: all).
     std::vector<std::u16string> LogTexts(int importance = -1) const;
     void ClearLog() { log_.clear(); }
-    // Echo every new line to stderr ("[log] ..." / "[LOG!] ...").
-    void SetLogEcho(bool echo) { echo_ = echo; }
 
     // ---- command-line options ("-name" → value); every Set, and every
     // Remove of a present option, adds 1 to the generation (which starts
@@ -89,7 +86,6 @@ public:
     // AsObjectClosure on a non-object, ...). Tests expect none.
     void NoteFault(std::string text);
     const std::vector<std::string>& Faults() const { return faults_; }
-    void ClearFaults() { faults_.clear(); }
 
 private:
     ScriptRuntime* previous_;
@@ -98,7 +94,6 @@ private:
     DictionaryObject* waveSoundBuffer_;
     bool globalAvailable_ = true;
     std::vector<LogLine> log_;
-    bool echo_ = false;
     std::map<std::u16string, std::u16string, std::less<>> options_;
     pkq_int generation_ = 0;
     std::vector<std::string> faults_;

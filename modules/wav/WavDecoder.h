@@ -3,7 +3,7 @@
 // stored, with sample-exact seeking.
 #pragma once
 
-#include "RefCounted.h"
+#include <vymultitrack/ComObject.h>
 
 #include "WavHeader.h"
 
@@ -15,7 +15,7 @@
 
 namespace vywav {
 
-class WavDecoder final : public RefCounted<IHSSWaveDecoder> {
+class WavDecoder final : public vy::ComObject<IHSSWaveDecoder, IID_IHSSObject> {
 public:
     // Reads the header of `stream` and, when it is a WAVE file this decoder
     // plays, stores a new decoder with one reference through `out` (taking

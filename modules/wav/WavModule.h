@@ -2,7 +2,7 @@
 // decoders on sources from the host's storage provider.
 #pragma once
 
-#include "RefCounted.h"
+#include <vymultitrack/ComObject.h>
 
 #include <vymultitrack/HSSStorageProvider.h>
 #include <vymultitrack/IHSSModule.h>
@@ -17,7 +17,7 @@ inline constexpr const char16_t* kDescriptionText = u"RIFF WAVE decoder (16-bit 
 inline constexpr const char16_t* kShortName = u"RIFF wave";
 inline constexpr const char16_t* kExtension = u".wav";
 
-class WavModule final : public RefCounted<IHSSModule> {
+class WavModule final : public vy::ComObject<IHSSModule, IID_IHSSObject> {
 public:
     // A new module with one reference, holding one reference on `provider`
     // (may be null); null when it cannot be allocated.

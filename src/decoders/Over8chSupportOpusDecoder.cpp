@@ -140,7 +140,7 @@ bool Over8chSupportOpusDecoder::OpenWithOwnReader(IStream* source, std::span<con
 
 void Over8chSupportOpusDecoder::ApplyGainQuery(const char16_t* name)
 {
-    QueryGainInterface* query = TheProcessState().opusGainQuery;
+    QueryGainInterface* query = TheProcessState().opusGainQuery.get();
     if (!query)
         return;
     float gainDb = 0.0f;

@@ -95,7 +95,7 @@ bool SimpleVorbisDecoder::OpenStream(IStream* source, const char16_t* name, HSSW
 
 void SimpleVorbisDecoder::ApplyGainQuery(const char16_t* name)
 {
-    QueryGainInterface* query = TheProcessState().vorbisGainQuery;
+    QueryGainInterface* query = TheProcessState().vorbisGainQuery.get();
     if (!query)
         return;
     float gainDb = 0.0f;

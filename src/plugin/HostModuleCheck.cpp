@@ -1,6 +1,6 @@
 #include "HostModuleCheck.h"
 
-#include "AsciiCase.h"
+#include <vymultitrack/AsciiCase.h>
 
 #include <platform/ModuleOfAddress.h>
 

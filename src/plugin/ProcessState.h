@@ -20,6 +20,18 @@ class MultiTrackCallbackIntf;
 class HostFunctionExporter;
 class ScriptHSSLogger;
 
+// Owns a gain query through the function that destroys its concrete type;
+// without one (a query the caller keeps) nothing is destroyed.
+struct GainQueryDeleter {
+    void (*destroy)(QueryGainInterface*) = nullptr;
+    void operator()(QueryGainInterface* query) const
+    {
+        if (destroy)
+            destroy(query);
+    }
+};
+using OwnedGainQuery = std::unique_ptr<QueryGainInterface, GainQueryDeleter>;
+
 // The Opus and Vorbis decoders are part of the plug-in (fixed at build time).
 inline constexpr bool BuiltinDecoders = true;
 
@@ -37,9 +49,9 @@ struct ProcessState {
     // The built-in decoder modules, one reference each while set.
     IHSSModule* opusModule = nullptr;
     IHSSModule* vorbisModule = nullptr;
-    // The gain queries of the built-in decoders; owned; either may be null.
-    QueryGainInterface* opusGainQuery = nullptr;
-    QueryGainInterface* vorbisGainQuery = nullptr;
+    // The gain queries of the built-in decoders; either may be null.
+    OwnedGainQuery opusGainQuery;
+    OwnedGainQuery vorbisGainQuery;
     // The registry of linked decoder modules; null until an entry point
     // creates it.
     std::unique_ptr<ModuleRegistry> registry;

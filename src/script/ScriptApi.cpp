@@ -4,7 +4,7 @@
 #include "ScriptInterface.h"
 #include "SimpleBinder.h"
 
-#include <multitrack/MultiTrackDecoder.h>
+#include <multitrack/decoder/MultiTrackDecoder.h>
 #include <plugin/ProcessState.h>
 
 bool RegisterScriptAPI(bool link)

@@ -4,7 +4,7 @@
 #include "ScriptApiNatives.h"
 #include "ScriptInterface.h"
 
-#include <multitrack/MultiTrackDecoder.h>
+#include <multitrack/decoder/MultiTrackDecoder.h>
 
 #include <optional>
 #include <string>

@@ -16,7 +16,7 @@
 // streams one at a time.
 #pragma once
 
-#include <multitrack/MultiTrackCallbackIntf.h>
+#include <multitrack/decoder/MultiTrackCallbackIntf.h>
 
 #include <vymultitrack/PkqDispatch.h>
 

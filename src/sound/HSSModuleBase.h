@@ -27,7 +27,6 @@ public:
     // The storage provider the module opens sources through; a plain copy
     // without a reference of its own. May be null.
     [[nodiscard]] HSSStorageProvider* StorageProvider() const { return storageProvider; }
-    [[nodiscard]] const ModuleInformation* Information() const { return info; }
 
 protected:
     // `provider` and `information` may be null; neither is owned.

@@ -3,7 +3,7 @@
 #include "PluginStateGuard.h"
 
 #include <decoders/BuiltinModules.h>
-#include <multitrack/MultiTrackModule.h>
+#include <multitrack/decoder/MultiTrackModule.h>
 
 #include <host/MemoryStorageProvider.h>
 #include <host/TestAudio.h>

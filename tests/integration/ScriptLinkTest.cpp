@@ -149,12 +149,10 @@ TEST_F(ScriptLinkTest, GainOptionsAndTheGainCallbackSetTheLevelOfAVorbisSource)
     storage->Add(u"v.ogg", testaudio::EncodeVorbis(testaudio::Synthesize(testaudio::DistinctTones(
                                                        1, kFrames, kRate, 440.0)),
                                                    1, kRate, tags));
-    // Each play opens a new inline list, so that the gain is asked for now,
-    // and renders it in blocks of 331 frames: the last one is a single frame.
-    int list = 0;
+    int list = 0; // each play opens a new inline list, so that the gain is asked for now
     const auto play = [&] {
         IHSSWaveDecoder* decoder = Open(u"v.ogg|" + std::u16string(1, u'a' + list++) + u".mtrk");
-        Samples out = decoder ? Render(decoder, kFrames, 331) : Samples();
+        Samples out = decoder ? Render(decoder, kFrames, 4096) : Samples();
         if (decoder)
             decoder->Release();
         return out;

@@ -160,8 +160,9 @@ TEST_F(ToolTest, CheckReportsWhatLoadedAndThePluginsMessageForWhatDidNot)
     Write("nobind.mchx", "channel\t2\nsource\tstems6.opus\ntrack\tx\t9\t9\n");
     fs::create_directories(scratch / "sub");
     fs::copy(Demo() / "drums.opus", scratch / "sub" / "a.opus");
-    // UTF-16 little-endian with its byte-order mark; a linked module holds
-    // for the lines after it, until a '*'.
+    // UTF-16 little-endian with its byte-order mark; a module that does not
+    // link (no libvywav.so beside the plug-in or on the loader's path) leaves
+    // the decoders as they were.
     std::ofstream utf16(scratch / "utf16.mtrk", std::ios::binary);
     utf16 << "\xFF\xFE";
     for (char16_t unit : std::u16string(u"d\tdrums.opus\nk\tkeys.wav\tlibvywav.so\r\np\tpad.ogg\n# 1\no\to.ogg\t*\n"))
@@ -172,8 +173,8 @@ TEST_F(ToolTest, CheckReportsWhatLoadedAndThePluginsMessageForWhatDidNot)
     EXPECT_EQ(bad.code, 1);
     for (const char* expected : {"utf16.mtrk: loads\n  list:    .mtrk file", "  modules: libvywav.so",
                                  "line 1   drums.opus  (built-in Opus decoder)  -> track 0",
-                                 "line 2   keys.wav  (decoder module for '.wav' (linked: libvywav.so))  [no such file]",
-                                 "line 3   pad.ogg  (decoder module for '.ogg' (linked: libvywav.so))",
+                                 "line 2   keys.wav  (decoder module for '.wav'; module libvywav.so failed to link)  [no such file]",
+                                 "line 3   pad.ogg  (built-in Vorbis decoder; module libvywav.so failed to link)",
                                  "line 5   o.ogg  (built-in Vorbis decoder)", // relative to the list's folder:
                                  "inline   a.opus  (built-in Opus decoder)  -> track 0",
                                  "inline   B.OGG  (built-in Vorbis decoder)  [no such file]","mismatch.mtrk: does not load: VyMultiTrack: track format mismatched: mismatch.mtrk",

@@ -3,7 +3,7 @@
 #include "ListSources.h"
 #include "Text.h"
 
-#include "AsciiCase.h"
+#include <vymultitrack/AsciiCase.h>
 
 #include <vymultitrack/Utf16Text.h>
 
@@ -13,42 +13,76 @@
 namespace mtrk {
 namespace {
 
-// The track a source became: its file name is one of the track's names.
-int TrackOf(const OpenReport& report, const ListSource& source)
+// The names the open callback gave track `t`.
+std::vector<std::u16string> NamesOfTrack(const OpenReport& report, int t)
 {
-    const std::size_t cut = source.storageName.find_last_of("\\/>");
-    const std::string fileName = AsciiLower(cut == std::string::npos ? source.storageName : source.storageName.substr(cut + 1));
-    for (std::size_t t = 0; t < report.firstNames.size(); ++t)
-        if (vytext::ToUtf8(report.firstNames[t]) == fileName)
-            return static_cast<int>(t);
+    std::vector<std::u16string> names;
+    if (static_cast<std::size_t>(t) < report.firstNames.size())
+        names.push_back(report.firstNames[static_cast<std::size_t>(t)]);
     for (const auto& [name, track] : report.otherNames)
-        if (vytext::ToUtf8(name) == fileName)
-            return track;
-    return -1;
+        if (track == t && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    return names;
 }
 
-void PrintSources(const ListContents& contents, const OpenReport* report, std::FILE* out)
+// The track each ".mtrk" source became, or -1: the mixer adds the sources
+// that open as tracks in list order, each answering to its listed names, so
+// the tracks are matched to the sources one after the other.
+std::vector<int> TracksOfSources(const TrackListDescription& list, const OpenReport& report)
 {
-    if (!contents.modules.empty()) {
-        std::fprintf(out, "  modules: ");
-        for (std::size_t i = 0; i < contents.modules.size(); ++i)
-            std::fprintf(out, "%s%s", i ? ", " : "", contents.modules[i].c_str());
-        std::fprintf(out, "\n");
+    std::vector<int> tracks;
+    int next = 0;
+    for (const ListedSource& source : list.sources) {
+        std::vector<std::u16string> expected;
+        for (const std::u16string& name : source.trackNames)
+            expected.push_back(AsciiLowerCase(name));
+        const std::vector<std::u16string> names = NamesOfTrack(report, next);
+        const bool matches = next < report.trackCount && !names.empty() && !expected.empty() &&
+                             names.front() == expected.front();
+        tracks.push_back(matches ? next++ : -1);
     }
-    std::fprintf(out, "  sources: %zu\n", contents.sources.size());
-    const bool gather = contents.form.starts_with(".mchx");
-    for (const ListSource& source : contents.sources) {
-        std::string where = source.line ? Join("line ", std::to_string(source.line)) : std::string("inline");
-        std::string outcome = source.present ? "" : "  [no such file]";
-        if (report && gather) {
+    return tracks;
+}
+
+void PrintSources(const TrackListDescription& list, const std::vector<SourcePlan>& plans, const OpenReport* report,
+                  std::FILE* out)
+{
+    std::vector<std::u16string> modules;
+    for (const ListedSource& source : list.sources)
+        if (NamesModule(source.decoderChoice) &&
+            std::find(modules.begin(), modules.end(), source.decoderChoice) == modules.end())
+            modules.push_back(source.decoderChoice);
+    for (std::size_t i = 0; i < modules.size(); ++i)
+        std::fprintf(out, "%s%s%s", i ? ", " : "  modules: ", vytext::ToUtf8(modules[i]).c_str(),
+                     i + 1 == modules.size() ? "\n" : "");
+    std::fprintf(out, "  sources: %zu\n", list.sources.size());
+    const std::vector<int> tracks =
+        report && list.form != TrackListForm::Mchx ? TracksOfSources(list, *report) : std::vector<int>();
+    for (std::size_t i = 0; i < list.sources.size(); ++i) {
+        const ListedSource& source = list.sources[i];
+        const SourcePlan& plan = plans[i];
+        const std::string where = source.line ? Join("line ", std::to_string(source.line)) : std::string("inline");
+        std::string outcome = plan.present ? "" : "  [no such file]";
+        if (report && list.form == TrackListForm::Mchx)
             outcome = Join("  -> all ", std::to_string(report->trackCount), " tracks");
-        } else if (report && source.present) {
-            const int track = TrackOf(*report, source);
-            outcome = track >= 0 ? Join("  -> track ", std::to_string(track)) : std::string("  [not opened]");
-        }
-        std::fprintf(out, "    %-8s %s  (%s)%s\n", where.c_str(), source.storageName.c_str(), source.decoder.c_str(),
-                     outcome.c_str());
+        else if (report)
+            outcome = tracks[i] >= 0 ? Join("  -> track ", std::to_string(tracks[i])) : outcome + "  [not opened]";
+        const std::string note = plan.moduleNote.empty() ? std::string() : Join("; module ", plan.moduleNote);
+        std::fprintf(out, "    %-8s %s  (%s%s)%s\n", where.c_str(), vytext::ToUtf8(source.storageName).c_str(),
+                     plan.decoder.c_str(), note.c_str(), outcome.c_str());
     }
+}
+
+// The line a refusal came from, when the reader or the mixer ties it to one.
+std::string LineOfFailure(const TrackListDescription& list, const std::string& message)
+{
+    const auto says = [&](std::string_view what) { return !what.empty() && message.find(what) != std::string::npos; };
+    int line = 0;
+    if (list.refused && says(vytext::ToUtf8(list.errorMessage)))
+        line = list.errorLine;
+    else if (says("source not found") && !list.sources.empty())
+        line = list.sources.front().line;
+    return line > 0 ? Join(" (line ", std::to_string(line), ")") : std::string();
 }
 
 } // namespace
@@ -75,7 +109,8 @@ std::string DescribeOpen(const OpenReport& report)
     return text;
 }
 
-bool CheckList(PluginSession& session, const std::string& list, const std::string& root, std::FILE* out)
+bool CheckList(PluginSession& session, ModuleLinkLog& modules, const std::string& list, const std::string& root,
+               std::FILE* out)
 {
     ListLocation location;
     std::string error;
@@ -83,53 +118,46 @@ bool CheckList(PluginSession& session, const std::string& list, const std::strin
         std::fprintf(out, "%s\n", error.c_str());
         return false;
     }
-    const ListContents contents = ReadListContents(location.root, location.url);
+    const TrackListDescription description = ReadListDescription(location.root, location.url);
     Decoder decoder = session.Open(location.url, error);
     HSSWaveFormat format{};
     if (decoder && decoder->GetFormat(&format) < 0) {
         decoder.reset();
         error = "the decoder reports no format";
     }
-    if (!decoder) {
-        std::fprintf(out, "%s: does not load: %s\n", list.c_str(),
-                     error.empty() ? "the plug-in gave no message" : error.c_str());
-        std::fprintf(out, "  list:    %s\n", contents.form.c_str());
-        PrintSources(contents, nullptr, out);
-        for (const std::string& line : session.TakeLog())
-            if (line != error) // already given as the reason
-                std::fprintf(out, "  plug-in: %s\n", line.c_str());
-        return false;
-    }
-    std::fprintf(out, "%s: loads\n", list.c_str());
-    std::fprintf(out, "  list:    %s\n", contents.form.c_str());
-    std::fprintf(out, "  format:  %s\n", DescribeFormat(format).c_str());
+    const std::vector<std::string> log = session.TakeLog();
+    modules.Read(log);
+    const std::vector<SourcePlan> plans = PlanSources(description, modules, location.root);
     const auto& report = session.LastOpen();
-    if (report) {
-        std::fprintf(out, "  id:      %s\n", vytext::ToUtf8(report->id).c_str());
-        std::fprintf(out, "  tracks:  %d\n", report->trackCount);
-        for (int t = 0; t < report->trackCount; ++t) {
-            std::string names = static_cast<std::size_t>(t) < report->firstNames.size()
-                                    ? vytext::ToUtf8(report->firstNames[static_cast<std::size_t>(t)])
-                                    : std::string();
-            std::vector<std::u16string> seen{static_cast<std::size_t>(t) < report->firstNames.size()
-                                                 ? report->firstNames[static_cast<std::size_t>(t)]
-                                                 : std::u16string()};
-            for (const auto& [name, track] : report->otherNames) {
-                if (track != t || std::find(seen.begin(), seen.end(), name) != seen.end())
-                    continue;
-                seen.push_back(name);
-                names.append(names.empty() ? "" : ", ").append(vytext::ToUtf8(name));
-            }
-            std::fprintf(out, "    %d: %s\n", t, names.c_str());
-        }
+    if (!decoder) {
+        std::fprintf(out, "%s: does not load: %s%s\n", list.c_str(),
+                     error.empty() ? "the plug-in gave no message" : error.c_str(),
+                     LineOfFailure(description, error).c_str());
+        std::fprintf(out, "  list:    %s\n", FormName(description.form));
+        PrintSources(description, plans, nullptr, out);
     } else {
-        std::fprintf(out, "  tracks:  (names unknown: %s)\n",
-                     session.ScriptFaceLinked() ? "the stream has no multi-track ID" : "the plug-in has no script face");
+        std::fprintf(out, "%s: loads\n", list.c_str());
+        std::fprintf(out, "  list:    %s\n", FormName(description.form));
+        std::fprintf(out, "  format:  %s\n", DescribeFormat(format).c_str());
+        if (report) {
+            std::fprintf(out, "  id:      %s\n", vytext::ToUtf8(report->id).c_str());
+            std::fprintf(out, "  tracks:  %d\n", report->trackCount);
+            for (int t = 0; t < report->trackCount; ++t) {
+                std::string names;
+                for (const std::u16string& name : NamesOfTrack(*report, t))
+                    names.append(names.empty() ? "" : ", ").append(vytext::ToUtf8(name));
+                std::fprintf(out, "    %d: %s\n", t, names.c_str());
+            }
+        } else {
+            std::fprintf(out, "  tracks:  (names unknown: %s)\n",
+                         session.ScriptFaceLinked() ? "the stream has no multi-track ID" : "the plug-in has no script face");
+        }
+        PrintSources(description, plans, report ? &*report : nullptr, out);
     }
-    PrintSources(contents, report ? &*report : nullptr, out);
-    for (const std::string& line : session.TakeLog())
-        std::fprintf(out, "  plug-in: %s\n", line.c_str());
-    return true;
+    for (const std::string& line : log)
+        if (decoder || line != error) // a failure's message is already given as the reason
+            std::fprintf(out, "  plug-in: %s\n", line.c_str());
+    return decoder != nullptr;
 }
 
 } // namespace mtrk

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ListLocation.h"
+#include "ListSources.h"
 #include "PluginSession.h"
 
 #include <vymultitrack/HSSWaveFormat.h>
@@ -21,8 +22,9 @@ namespace mtrk {
 [[nodiscard]] std::string DescribeOpen(const OpenReport& report);
 
 // Checks one list (`list` as the user named it) and prints the report to
-// `out`. True when it loaded.
-[[nodiscard]] bool CheckList(PluginSession& session, const std::string& list, const std::string& root,
-                             std::FILE* out);
+// `out`; `modules` carries what the plug-in said about module linking from
+// one list to the next. True when it loaded.
+[[nodiscard]] bool CheckList(PluginSession& session, ModuleLinkLog& modules, const std::string& list,
+                             const std::string& root, std::FILE* out);
 
 } // namespace mtrk

@@ -16,8 +16,6 @@ void Envelope::Add(std::uint16_t channel, float value)
     const float magnitude = std::fabs(value);
     if (magnitude > bucket.peak[channel])
         bucket.peak[channel] = magnitude;
-    if (magnitude > peak_)
-        peak_ = magnitude;
     bucket.sumSquares[channel] += static_cast<double>(value) * value;
 }
 

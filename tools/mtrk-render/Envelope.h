@@ -1,5 +1,5 @@
 // Peak and RMS of the output per channel, in buckets of a fixed number of
-// frames: what the summary and the plot show of the sound.
+// frames: what the plot shows of the sound.
 #pragma once
 
 #include "RenderLoop.h"
@@ -22,10 +22,7 @@ public:
     bool OnBlock(const void* samples, std::uint32_t frames, std::string& error) override;
 
     [[nodiscard]] const std::vector<EnvelopeBucket>& Buckets() const { return buckets_; }
-    [[nodiscard]] std::uint32_t BucketFrames() const { return bucketFrames_; }
     [[nodiscard]] std::uint16_t Channels() const { return channels_; }
-    // The largest |sample| over all channels (1.0 = full scale).
-    [[nodiscard]] float Peak() const { return peak_; }
 
 private:
     void Add(std::uint16_t channel, float value);
@@ -34,7 +31,6 @@ private:
     bool float32_;
     std::uint32_t bucketFrames_;
     std::vector<EnvelopeBucket> buckets_;
-    float peak_ = 0.0f;
 };
 
 } // namespace mtrk

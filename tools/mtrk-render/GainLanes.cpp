@@ -1,6 +1,6 @@
 #include "GainLanes.h"
 
-#include "AsciiCase.h"
+#include <vymultitrack/AsciiCase.h>
 
 #include <algorithm>
 #include <cmath>
@@ -47,12 +47,12 @@ std::vector<int> SelectTracks(const OpenReport& stream, const TrackSelection& tr
         return selected;
     }
     for (const std::u16string& wanted : tracks.names) {
-        const std::u16string key = AsciiLower(wanted);
+        const std::u16string key = AsciiLowerCase(wanted);
         for (std::size_t i = 0; i < stream.firstNames.size(); ++i)
-            if (AsciiLower(stream.firstNames[i]) == key)
+            if (AsciiLowerCase(stream.firstNames[i]) == key)
                 selected.push_back(static_cast<int>(i));
         for (const auto& [name, track] : stream.otherNames)
-            if (AsciiLower(name) == key)
+            if (AsciiLowerCase(name) == key)
                 selected.push_back(track);
     }
     std::sort(selected.begin(), selected.end());

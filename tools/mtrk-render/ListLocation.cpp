@@ -1,10 +1,11 @@
 #include "ListLocation.h"
 
-#include "ListSources.h"
-
 #include <host/StorageName.h>
+#include <multitrack/lists/TrackListReader.h>
 
 #include <vymultitrack/Utf16Text.h>
+
+#include <optional>
 
 namespace mtrk {
 namespace {
@@ -21,24 +22,27 @@ bool Fail(const std::string& list, const char* what, std::string& error)
 bool LocateList(const std::string& list, const std::string& root, ListLocation& out, std::string& error)
 {
     const std::filesystem::path path(list);
-    const std::string name = path.filename().string();
-    const std::string extension = ExtensionOf(name);
-    if (extension != ".mtrk" && extension != ".mchx")
+    const std::u16string name = vytext::ToUtf16(path.filename().string());
+    const std::optional<TrackListForm> form = TrackListFormOf(name);
+    if (!form)
         return Fail(list, "not a track list (the name must end in .mtrk or .mchx)", error);
-    out.inlineName = extension == ".mtrk" && IsInlineName(name);
+    out.inlineName = form == TrackListForm::MtrkInline;
     std::error_code ignored;
     if (root.empty()) {
         out.root = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-        out.url = vytext::ToUtf16(name);
+        out.url = name;
     } else {
         out.root = root;
+        if (!std::filesystem::is_directory(out.root, ignored))
+            return Fail(list, "the --root folder does not exist", error);
         const auto absoluteRoot = std::filesystem::absolute(root, ignored).lexically_normal();
         const auto inside = std::filesystem::absolute(path, ignored).lexically_normal().lexically_relative(absoluteRoot);
-        const bool under = !inside.empty() && *inside.begin() != "..";
-        out.url = vytext::ToUtf16(under ? inside.generic_string() : list);
+        if (inside.empty() || *inside.begin() == "..")
+            return Fail(list, "is outside the --root folder", error);
+        out.url = vytext::ToUtf16(inside.generic_string());
     }
     if (!std::filesystem::is_directory(out.root, ignored))
-        return Fail(list, root.empty() ? "no such folder" : "the --root folder does not exist", error);
+        return Fail(list, "no such folder", error);
     if (out.inlineName)
         return true;
     const auto relative = host::RelativePathOfStorageName(out.url);

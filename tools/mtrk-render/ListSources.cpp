@@ -1,146 +1,114 @@
 #include "ListSources.h"
 
-#include "AsciiCase.h"
 #include "Text.h"
 
 #include <host/StorageName.h>
+#include <multitrack/lists/PathPieces.h>
+#include <multitrack/lists/TrackListEncoding.h>
+#include <multitrack/lists/TrackListReader.h>
 
+#include <vymultitrack/AsciiCase.h>
 #include <vymultitrack/Utf16Text.h>
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace mtrk {
 namespace {
 
-std::vector<std::string> Split(const std::string& text, char separator)
+std::string Bytes(const std::filesystem::path& root, const std::u16string& url)
 {
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator))
-        if (!part.empty())
-            parts.push_back(part);
-    return parts;
+    const auto relative = host::RelativePathOfStorageName(url);
+    if (!relative)
+        return {};
+    std::ifstream in(root / *relative, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The list's text in UTF-8: UTF-16 little-endian after its byte-order mark,
-// otherwise UTF-8 (its mark dropped); a zero ends it.
-std::string ReadText(const std::filesystem::path& path)
+bool Present(const std::filesystem::path& root, const std::u16string& storageName)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-        std::u16string wide;
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-            wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                 static_cast<unsigned char>(bytes[i + 1]) << 8));
-        bytes = vytext::ToUtf8(wide.substr(0, wide.find(u'\0')));
-    } else if (bytes.starts_with("\xEF\xBB\xBF")) {
-        bytes.erase(0, 3);
-    }
-    bytes.resize(std::min(bytes.size(), bytes.find('\0')));
-    return bytes;
-}
-
-} // namespace
-
-std::string ExtensionOf(const std::string& path)
-{
-    const std::size_t cut = path.find_last_of("\\/>");
-    const std::size_t dot = path.find_last_of('.');
-    return dot == std::string::npos || (cut != std::string::npos && dot < cut) ? std::string() : AsciiLower(path.substr(dot));
-}
-
-namespace {
-
-// The rules the mixers follow: with the built-in decoders preferred, .opus
-// and .ogg go to them; everything else to the module linked for the
-// extension.
-std::string DecoderFor(const std::string& file, bool preferBuiltin, const std::vector<std::string>& modules)
-{
-    const std::string extension = ExtensionOf(file);
-    if (preferBuiltin && extension == ".opus")
-        return "built-in Opus decoder";
-    if (preferBuiltin && extension == ".ogg")
-        return "built-in Vorbis decoder";
-    std::string text = Join("decoder module for '", extension, "'");
-    if (!modules.empty())
-        text.append(" (linked: ").append(modules.back()).append(")");
-    return text;
-}
-
-// A decoder-choice field: '*' prefers the built-in decoders, anything else
-// names a module library to link (and then use).
-void Choose(const std::string& choice, bool& preferBuiltin, std::vector<std::string>& modules)
-{
-    if (choice.empty())
-        return;
-    if (choice.front() == '*') {
-        preferBuiltin = true;
-        return;
-    }
-    modules.push_back(choice);
-    preferBuiltin = false;
-}
-
-bool Present(const std::filesystem::path& root, const std::string& storageName)
-{
-    const auto relative = host::RelativePathOfStorageName(vytext::ToUtf16(storageName));
+    const auto relative = host::RelativePathOfStorageName(storageName);
     std::error_code ignored;
     return relative && std::filesystem::is_regular_file(root / *relative, ignored);
 }
 
 } // namespace
 
-bool IsInlineName(const std::string& name)
+bool NamesModule(const std::u16string& choice)
 {
-    return Split(name, '|').size() >= 2;
+    return !choice.empty() && choice.front() != u'*';
 }
 
-ListContents ReadListContents(const std::filesystem::path& root, const std::u16string& url)
+TrackListDescription ReadListDescription(const std::filesystem::path& root, const std::u16string& url)
 {
-    ListContents contents;
-    const std::string path = vytext::ToUtf8(url);
-    const std::size_t cut = path.find_last_of("\\/>");
-    const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-    const std::string name = path.substr(folder.size());
-    bool preferBuiltin = true;
-    if (IsInlineName(name)) {
-        contents.form = ".mtrk inline name";
-        const auto parts = Split(name, '|');
-        for (std::size_t i = 0; i + 1 < parts.size(); ++i)
-            contents.sources.push_back({0, std::string(), folder + parts[i], DecoderFor(parts[i], true, {}), false});
-    } else {
-        const bool gather = ExtensionOf(name) == ".mchx";
-        contents.form = gather ? ".mchx file" : ".mtrk file";
-        const auto relative = host::RelativePathOfStorageName(url);
-        const std::string text = relative ? ReadText(root / *relative) : std::string();
-        std::istringstream in(text);
-        int number = 0;
-        for (std::string line; std::getline(in, line);) {
-            ++number;
-            while (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            auto fields = Split(line, '\t');
-            if (gather) {
-                if (fields.size() < 2 || fields[0] != "source")
-                    continue;
-                bool builtin = true;
-                Choose(fields.size() > 2 ? fields[2] : std::string(), builtin, contents.modules);
-                contents.sources.push_back({number, std::string(), folder + fields[1],
-                                            DecoderFor(fields[1], builtin, contents.modules), false});
-                continue;
-            }
-            if (fields.size() < 2)
-                continue; // as the mixer skips it (comments among them)
-            Choose(fields.size() > 2 ? fields[2] : std::string(), preferBuiltin, contents.modules);
-            contents.sources.push_back({number, fields[0], fields[1], DecoderFor(fields[1], preferBuiltin, contents.modules), false});
-        }
+    std::u16string text;
+    if (TrackListFormOf(url) != TrackListForm::MtrkInline) {
+        const std::string bytes = Bytes(root, url);
+        text = DecodeTrackListText(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
-    for (ListSource& source : contents.sources)
-        source.present = Present(root, source.storageName);
-    return contents;
+    return ReadTrackList(url, text);
+}
+
+const char* FormName(TrackListForm form)
+{
+    switch (form) {
+    case TrackListForm::MtrkFile: return ".mtrk file";
+    case TrackListForm::MtrkInline: return ".mtrk inline name";
+    case TrackListForm::Mchx: return ".mchx file";
+    }
+    return "";
+}
+
+void ModuleLinkLog::Read(const std::vector<std::string>& logLines)
+{
+    static constexpr std::string_view kLinked = ": module linked:";
+    static constexpr std::string_view kFailed = ": module not found/cannot linked:";
+    for (const std::string& line : logLines) {
+        if (const std::size_t at = line.find(kLinked); at != std::string::npos)
+            linked_[line.substr(at + kLinked.size())] = true;
+        else if (const std::size_t at = line.find(kFailed); at != std::string::npos)
+            linked_.try_emplace(line.substr(at + kFailed.size()), false);
+    }
+}
+
+const bool* ModuleLinkLog::Linked(const std::u16string& choice) const
+{
+    const auto entry = linked_.find(vytext::ToUtf8(AsciiUpperCase(choice)));
+    return entry == linked_.end() ? nullptr : &entry->second;
+}
+
+std::vector<SourcePlan> PlanSources(const TrackListDescription& list, const ModuleLinkLog& modules,
+                                    const std::filesystem::path& root)
+{
+    std::vector<SourcePlan> plans;
+    bool preferBuiltin = true;
+    std::string note;
+    for (const ListedSource& source : list.sources) {
+        if (list.form == TrackListForm::Mchx)
+            preferBuiltin = true; // a ".mchx" source line starts afresh
+        if (!source.decoderChoice.empty() && source.decoderChoice.front() == u'*') {
+            preferBuiltin = true;
+            note.clear();
+        } else if (NamesModule(source.decoderChoice)) {
+            const std::string name = vytext::ToUtf8(source.decoderChoice);
+            const bool* linked = modules.Linked(source.decoderChoice);
+            if (linked && *linked)
+                preferBuiltin = false;
+            note = Join(name, !linked ? " (link outcome not reported)" : *linked ? " linked" : " failed to link");
+        }
+        const std::u16string extension = AsciiLowerCase(ExtensionOf(source.storageName));
+        SourcePlan plan;
+        if (preferBuiltin && extension == u".opus")
+            plan.decoder = "built-in Opus decoder";
+        else if (preferBuiltin && extension == u".ogg")
+            plan.decoder = "built-in Vorbis decoder";
+        else
+            plan.decoder = Join("decoder module for '", vytext::ToUtf8(extension), "'");
+        plan.moduleNote = note;
+        plan.present = Present(root, source.storageName);
+        plans.push_back(std::move(plan));
+    }
+    return plans;
 }
 
 } // namespace mtrk

@@ -12,7 +12,7 @@ using ForwardStorageFunction = HSSStorageProvider* (*)(HSSStorageProvider* targe
 
 // A storage provider whose files can be served from another folder later:
 // the float output's counterpart of the "hmdevui.dll" image's provider.
-class SwitchableStorage final : public host::ComObject<HSSStorageProvider> {
+class SwitchableStorage final : public vy::ComObject<HSSStorageProvider> {
 public:
     static SwitchableStorage* Create() { return new SwitchableStorage; }
 

@@ -2,6 +2,7 @@
 
 #include "CheckReport.h"
 #include "Envelope.h"
+#include "PeakMeter.h"
 #include "GainLanes.h"
 #include "ListLocation.h"
 #include "PluginSession.h"
@@ -116,6 +117,8 @@ bool OpenStream(Job& job, Decoder& decoder, std::string& error, int& code)
     }
     if (!BuildSchedule(job.timeline, job.schedule.tempo, job.format.rate, job.format.totalFrames, job.schedule, error))
         return false;
+    for (const std::string& warning : job.schedule.warnings)
+        std::fprintf(stderr, "warning: %s\n", warning.c_str());
     code = kExitFailed;
     if (job.start > 0 && decoder->SetPosition(job.start) < 0) {
         error = "the stream refused the seek to --start";
@@ -214,9 +217,12 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
                                job.format.float32 ? kSampleFormatFloat32 : kSampleFormatInt16,
                                0, job.format.totalFrames, 0, {0, 0, 0}};
     say(Join("open: ", DescribeOpen(job.stream), "; ", DescribeFormat(opened)));
-    Envelope envelope(job.format);
+    PeakMeter peak(job.format);
+    std::optional<Envelope> envelope; // per-bucket peak and RMS, for the plot only
     Recorder recorder(job.format.FrameBytes());
-    std::vector<BlockObserver*> observers{&wav, &envelope, &progress};
+    std::vector<BlockObserver*> observers{&wav, &peak, &progress};
+    if (!options.plot.empty())
+        observers.push_back(&envelope.emplace(job.format));
     const bool probe = !options.plot.empty() &&
                        std::any_of(job.timeline.actions.begin(), job.timeline.actions.end(),
                                    [](const TimelineAction& a) { return a.kind == ActionKind::Delay; });
@@ -243,7 +249,7 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
         PlotInput plot;
         plot.markers = Markers(job, actions.Records(), effects, recorder, options.quiet);
         plot.title = Join(options.lists.front(), " -> ", options.output);
-        plot.envelope = &envelope;
+        plot.envelope = &*envelope;
         plot.rate = job.format.rate;
         plot.frames = outcome.frames;
         plot.startPosition = job.start;
@@ -264,7 +270,7 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
         return Fail(kExitFailed, error);
     }
     Summary summary{options.output, outcome.frames, job.format.rate, job.format.channels, job.format.float32,
-                    envelope.Peak(), seconds};
+                    peak.Peak(), seconds};
     std::printf("%s\n", FormatSummary(summary).c_str());
     if (!options.plot.empty())
         std::printf("plot: %s\n", options.plot.c_str());

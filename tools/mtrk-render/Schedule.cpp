@@ -1,5 +1,7 @@
 #include "Schedule.h"
 
+#include "Text.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -45,6 +47,10 @@ bool BuildSchedule(const Timeline& timeline, Tempo tempo, std::uint32_t rate, st
                 return Fail(timeline, action.line, what, error);
             scheduled.points.push_back(frame);
         }
+        if (!std::is_sorted(scheduled.points.begin(), scheduled.points.end()))
+            out.warnings.push_back(Join(timeline.file, ":", std::to_string(action.line),
+                                        ": the switch points are not in ascending order, so where the change "
+                                        "lands depends on the block size"));
         const bool needsGrid = action.kind == ActionKind::Delay && action.pointsKind != PointsKind::Explicit;
         if (needsGrid && tempo.bpm <= 0.0)
             return Fail(timeline, action.line, "next-bar and next-beat need a tempo (--bpm or a 'bpm' line)", error);

@@ -23,6 +23,8 @@ struct ScheduledAction {
 struct Schedule {
     Tempo tempo;
     std::vector<ScheduledAction> actions; // by frame, file order within a frame
+    // "FILE:LINE: ..." for lines that render but may not do what they say.
+    std::vector<std::string> warnings;
 };
 
 // The tempo in force: the timeline's own bpm/meter lines, overridden by the
@@ -30,7 +32,10 @@ struct Schedule {
 [[nodiscard]] Tempo EffectiveTempo(const Timeline& timeline, double bpm, const std::optional<Tempo>& meter);
 
 // Resolves `timeline` for a stream of `rate` Hz and `streamFrames` frames
-// (0: unknown length). False with `error` = "FILE:LINE: what is wrong" for a
+// (0: unknown length). A delayed change whose explicit switch points are
+// not in ascending order gets a warning: the plug-in switches at the first
+// point in list order that falls inside a block, so such a change may land
+// elsewhere with another --block. False with `error` = "FILE:LINE: what is wrong" for a
 // time that cannot be resolved or a seek past the end.
 [[nodiscard]] bool BuildSchedule(const Timeline& timeline, Tempo tempo, std::uint32_t rate,
                                  std::uint64_t streamFrames, Schedule& out, std::string& error);

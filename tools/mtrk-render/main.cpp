@@ -34,8 +34,9 @@ int Check(const mtrk::Options& options)
     if (!session.Start(setup, error))
         return mtrk::Fail(mtrk::kExitFailed, error);
     bool allLoaded = true;
+    mtrk::ModuleLinkLog modules;
     for (const std::string& list : options.lists)
-        allLoaded = mtrk::CheckList(session, list, options.root, stdout) && allLoaded;
+        allLoaded = mtrk::CheckList(session, modules, list, options.root, stdout) && allLoaded;
     return allLoaded ? mtrk::kExitOk : mtrk::kExitFailed;
 }
 

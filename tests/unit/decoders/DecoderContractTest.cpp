@@ -24,7 +24,7 @@ protected:
     static constexpr const char16_t* kName = kVorbis ? u"a.ogg" : u"a.opus";
     // Opus decoders converge on the straight decode within the pre-roll.
     static constexpr float kSeekTolerance = kVorbis ? 1e-6f : 0.05f;
-    static QueryGainInterface*& GainQuery() { return kVorbis ? TheProcessState().vorbisGainQuery : TheProcessState().opusGainQuery; }
+    static OwnedGainQuery& GainQuery() { return kVorbis ? TheProcessState().vorbisGainQuery : TheProcessState().opusGainQuery; }
 
     // A file of `shape` whose track and album tags say `trackDb` and `albumDb`.
     static Bytes Encode(const testaudio::SignalSpec& shape, double trackDb = 0, double albumDb = 0)
@@ -117,7 +117,7 @@ TYPED_TEST(DecoderContractTest, TheGainQueryAnswerSetsTheGain)
     for (const auto& [mode, db, expectedDb] : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << mode << ", " << db << " dB");
         ScriptedGainQuery query(mode, db);
-        this->GainQuery() = &query;
+        this->GainQuery().reset(&query); // kept by the test: no deleter
         const Decoder decoder = this->OpenFile(bytes);
         this->GainQuery() = nullptr;
         ASSERT_TRUE(decoder);

@@ -115,7 +115,7 @@ TEST_F(OpusOwnReaderTest, DecodesAsOpusfileDoesBitForBitInEveryGainMode)
         for (const auto& [withQuery, mode, db] : gains) {
             SCOPED_TRACE(testing::Message() << "gain mode " << mode << " " << db << " dB");
             ScriptedGainQuery query(mode, db);
-            TheProcessState().opusGainQuery = withQuery ? &query : nullptr;
+            TheProcessState().opusGainQuery.reset(withQuery ? &query : nullptr);
             const Decoder opusfile = OpenOpus(Automatic, u"same.opus", bytes), own = OpenOpus(OwnReader, u"same.opus", bytes);
             TheProcessState().opusGainQuery = nullptr;
             ASSERT_TRUE(opusfile && own);

@@ -2,7 +2,7 @@
 // scalar reference (random data, odd lengths, misaligned and overlapping
 // buffers), and the per-track mixes against a frame-by-frame model of what
 // they must compute, plus the exact values the model takes for granted.
-#include <multitrack/MixKernels.h>
+#include <multitrack/kernels/MixKernels.h>
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,10 @@
 // track is MixKernelsTest's business.
 #include "MultiTrackTestSupport.h"
 
-#include <multitrack/MixScratch.h>
-#include <multitrack/RenderMixerBunch.h>
-#include <multitrack/RenderMixerGather.h>
+#include <multitrack/mixers/MixScratch.h>
+#include <multitrack/mixers/RenderMixerBunch.h>
+#include <multitrack/lists/TrackListFile.h>
+#include <multitrack/mixers/RenderMixerGather.h>
 
 #include <host/TestAudio.h>
 
@@ -46,7 +47,7 @@ protected:
         if (text)
             AddFile(path, text);
         info = TrackListInfo{};
-        if (!mixer.Load(provider, path, info))
+        if (!mixer.Load(ReadTrackListFile(provider, path), info))
             return "error: " + vytext::ToUtf8(info.errorMessage);
         std::ostringstream out;
         out << info.trackCount << "x" << info.format.channelCount << ":";
@@ -188,7 +189,8 @@ TEST_F(MixerTest, MchxLists)
               std::tuple(48000u, kSampleFormatFloat32, std::uint64_t{1000}));
     // An unreadable list, or none, fails without a message.
     EXPECT_EQ(Load(gather, u"lists/none.mchx"), "error: ");
-    EXPECT_FALSE(gather.Load(nullptr, u"lists/list.mchx", info) || gather.Load(provider, nullptr, info));
+    EXPECT_FALSE(gather.Load(ReadTrackListFile(nullptr, u"lists/list.mchx"), info) ||
+                 gather.Load(ReadTrackListFile(provider, nullptr), info));
 }
 
 // A ".mtrk" path with bars names its sources ("inline" form, relative to its
@@ -209,7 +211,7 @@ TEST_F(MixerTest, MtrkPaths)
         {u"lists/|start.mtrk", "1x2: a=0 a=0 a.fake=0", u"|start.mtrk", true},
         {u"lists/none.mtrk", "error: failed to load track list", u"", true},
         {u"lists/list.mtrk|self.mtrk", "error: empty tracks", u"self.mtrk", false},
-        {u"music/||a.fake||x", "error: empty tracks", u"x", false}, // empty parts are dropped
+        {u"music/||a.fake||x.mtrk", "error: empty tracks", u"x.mtrk", false}, // empty parts are dropped
         // No file name: nothing is read and there is no message.
         {u"lists/", "error: ", u"", false}, {nullptr, "error: ", u"", false},
     };
@@ -222,7 +224,7 @@ TEST_F(MixerTest, MtrkPaths)
     }
     EXPECT_EQ(std::count(module->requests.begin(), module->requests.end(), u"music/missing.fake"), 1);
     // The list is read through the storage the decoder passes in.
-    EXPECT_FALSE(bunch.Load(nullptr, u"lists/|start.mtrk", info));
+    EXPECT_FALSE(bunch.Load(ReadTrackListFile(nullptr, u"lists/|start.mtrk"), info));
 }
 
 TEST_F(MixerTest, DecoderChoiceLastsForLaterLinesAndLoadsOfMtrkButNotOfMchx)
@@ -324,11 +326,13 @@ TEST_F(MixerTest, MixersCountWhatTheSourcesDelivered)
 // when no vector can hold them, leaving the buffer as it was.
 TEST(MixScratchTest, GrowsOnlyAndRefusesWhatCannotBeHeld)
 {
-    std::vector<std::uint32_t> scratch(1);
-    ASSERT_TRUE(GrowScratch(scratch, 64) && GrowScratch(scratch, 8));
-    EXPECT_FALSE(GrowScratch(scratch, std::uint64_t{0xFFFFFFFF} * 0xFFFFFFFF));
-    EXPECT_FALSE(GrowScratch(scratch, ~std::uint64_t{0}));
-    EXPECT_EQ(scratch.size(), 64u);
+    MixScratch scratch;
+    ASSERT_TRUE(scratch.Grow(64) && scratch.Grow(8));
+    const void* grown = scratch.Data();
+    EXPECT_FALSE(scratch.Grow(std::uint64_t{0xFFFFFFFF} * 0xFFFFFFFF));
+    EXPECT_FALSE(scratch.Grow(~std::uint64_t{0}));
+    EXPECT_TRUE(scratch.Grow(64));
+    EXPECT_EQ(scratch.Data(), grown) << "refusals and sizes it holds already leave the buffer as it was";
 }
 
 } // namespace

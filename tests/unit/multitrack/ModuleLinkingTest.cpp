@@ -7,7 +7,7 @@
 // the tests measure the images' counters as differences.
 #include "MultiTrackTestSupport.h"
 
-#include <multitrack/SourceOpening.h>
+#include <multitrack/sources/SourceOpening.h>
 #include <platform/DynamicLibrary.h>
 
 #include <support/TestDecoderModule.h>

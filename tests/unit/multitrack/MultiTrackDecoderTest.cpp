@@ -3,7 +3,7 @@
 // 16-bit output.
 #include "MultiTrackDecoderTestSupport.h"
 
-#include <multitrack/MultiTrackDecoder16bitImpl.h>
+#include <multitrack/decoder/MultiTrackDecoder16bitImpl.h>
 
 #include <cmath>
 #include <limits>

@@ -2,9 +2,9 @@
 // and a callback that records what the decoders report.
 #pragma once
 
-#include <multitrack/MixKernels.h>
-#include <multitrack/MultiTrackCallbackIntf.h>
-#include <multitrack/MultiTrackDecoderBaseImpl.h>
+#include <multitrack/kernels/MixKernels.h>
+#include <multitrack/decoder/MultiTrackCallbackIntf.h>
+#include <multitrack/decoder/MultiTrackDecoderBaseImpl.h>
 
 #include <vymultitrack/Utf16Text.h>
 
@@ -21,7 +21,7 @@
 class FakeMixer final : public RenderMixerInterface {
 public:
     FakeMixer(TrackListInfo i, std::vector<float> l, std::uint64_t n) : info(std::move(i)), levels(std::move(l)), length(n) {}
-    bool Load(HSSStorageProvider*, const char16_t*, TrackListInfo& out) override { out = info; return loadSucceeds; }
+    bool Load(const TrackListDescription&, TrackListInfo& out) override { out = info; return loadSucceeds; }
     std::uint32_t Render(float* output, std::uint32_t frames, std::vector<TrackGainState>& states) override
     {
         if (throwOnRender)

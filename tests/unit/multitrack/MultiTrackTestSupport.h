@@ -6,7 +6,7 @@
 
 #include "PluginStateGuard.h"
 
-#include <multitrack/ModuleLinking.h>
+#include <multitrack/sources/ModuleLinking.h>
 
 #include <host/MemoryStorageProvider.h>
 
@@ -40,7 +40,7 @@ struct FakeSourceSetup {
     std::uint32_t overstatedFrames = 0;   // added to the frame count reported
 };
 
-class FakeSource final : public host::ComObject<IHSSWaveDecoder> {
+class FakeSource final : public vy::ComObject<IHSSWaveDecoder> {
 public:
     explicit FakeSource(FakeSourceSetup s) : setup(std::move(s)) {}
 
@@ -90,7 +90,7 @@ inline ULONG References(IUnknown* object)
 // A module for ".FAKE" that
 // opens the sources named in `setups`; one named in `failing` comes back
 // together with E_FAIL. It keeps a reference on every source it opened.
-class FakeModule final : public host::ComObject<IHSSModule> {
+class FakeModule final : public vy::ComObject<IHSSModule> {
 public:
     HRESULT VY_STDCALL GetCopyrightText(char16_t*, std::uint32_t) override { return E_NOTIMPL; }
     HRESULT VY_STDCALL GetDescriptionText(char16_t*, std::uint32_t) override { return E_NOTIMPL; }

@@ -3,11 +3,11 @@
 // numbers and paths in the fields.
 #include "MultiTrackTestSupport.h"
 
-#include <multitrack/NumberFields.h>
-#include <multitrack/PathPieces.h>
-#include <multitrack/TextPieces.h>
-#include <multitrack/TrackListEncoding.h>
-#include <multitrack/TrackListFile.h>
+#include <multitrack/lists/NumberFields.h>
+#include <multitrack/lists/PathPieces.h>
+#include <multitrack/lists/TextPieces.h>
+#include <multitrack/lists/TrackListEncoding.h>
+#include <multitrack/lists/TrackListFile.h>
 
 #include <host/ReadOnlyStream.h>
 
@@ -105,7 +105,7 @@ private:
     }
 };
 
-class OneStreamProvider final : public host::ComObject<HSSStorageProvider> {
+class OneStreamProvider final : public vy::ComObject<HSSStorageProvider> {
 public:
     HRESULT VY_STDCALL OpenStreamForRead(const char16_t*, IStream** out) override
     {
@@ -145,8 +145,12 @@ TEST(TextPieces, LinesAndFields)
         {u"", {}}, {u"a\r\nb\r\n", {u"a", u"b"}}, {u"\n\na\n\n\nb\n", {u"a", u"b"}}, {u"a\r\n\r\nb", {u"a", u"", u"b"}},
         {u"a\r\r\n", {u"a"}}, {u"a\rb\nc\r", {u"a\rb", u"c\r"}}, {std::u16string(u"a\nb\0c\nd", 7), {u"a", u"b"}},
     };
-    for (const auto& [text, pieces] : lines)
-        EXPECT_EQ(SplitLines(text), pieces) << vytext::ToUtf8(text);
+    for (const auto& [text, pieces] : lines) {
+        Pieces texts;
+        for (const TextLine& line : SplitLines(text))
+            texts.push_back(line.text);
+        EXPECT_EQ(texts, pieces) << vytext::ToUtf8(text);
+    }
     const std::pair<std::u16string, Pieces> fields[] = {
         {u"\t\t", {}}, {u"abc", {u"abc"}}, {u"\ta\t\tb c\t", {u"a", u"b c"}}, {u"|x||y|", {u"|x||y|"}}};
     for (const auto& [line, pieces] : fields)

@@ -5,7 +5,7 @@
 #include "PluginStateGuard.h"
 
 #include <decoders/Over8chSupportOpusDecoder.h>
-#include <multitrack/MultiTrackModule.h>
+#include <multitrack/decoder/MultiTrackModule.h>
 #include <platform/DynamicLibrary.h>
 #include <plugin/HostModuleCheck.h>
 #include <sound/BasicHSSModule.h>
