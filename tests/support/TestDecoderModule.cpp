@@ -7,10 +7,10 @@
 // The modules decode nothing: OpenMediaInstance answers E_NOTIMPL.
 #include "TestDecoderModule.h"
 
+#include <vymultitrack/ComObject.h>
 #include <vymultitrack/GetModuleInstance.h>
 #include <vymultitrack/Guid.h>
 
-#include <atomic>
 #include <new>
 
 #ifndef VY_TEST_ENTRY_RESULT
@@ -46,7 +46,7 @@ constexpr std::uint32_t kLongExtensionIndex = 0xFFFFFFFFu;
 constexpr std::uint32_t kExtensionCount =
     VY_TEST_EXTENSION_SET == 0 ? 0 : static_cast<std::uint32_t>(sizeof kExtensions / sizeof kExtensions[0]);
 
-class TestModule final : public IHSSModule {
+class TestModule final : public vy::ComObject<IHSSModule, IID_IHSSObject> {
 public:
     TestModule()
     {
@@ -54,26 +54,6 @@ public:
         ++statistics.modulesAlive;
     }
 
-    HRESULT VY_STDCALL QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out)
-            return E_INVALIDARG;
-        if (iid == IID_IUnknown || iid == IID_IHSSObject) {
-            *out = static_cast<IHSSModule*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG VY_STDCALL AddRef() override { return ++references; }
-    ULONG VY_STDCALL Release() override
-    {
-        const ULONG left = --references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     HRESULT VY_STDCALL GetCopyrightText(char16_t*, std::uint32_t) override { return E_NOTIMPL; }
     HRESULT VY_STDCALL GetDescriptionText(char16_t*, std::uint32_t) override { return E_NOTIMPL; }
     HRESULT VY_STDCALL EnumSupportedExtension(std::uint32_t index, char16_t* shortName, char16_t* extension,
@@ -114,9 +94,7 @@ public:
     }
 
 private:
-    ~TestModule() { --statistics.modulesAlive; }
-
-    std::atomic<ULONG> references{1};
+    ~TestModule() override { --statistics.modulesAlive; }
 };
 
 } // namespace
