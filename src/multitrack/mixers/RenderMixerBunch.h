@@ -18,10 +18,7 @@ class RenderMixerBunch final : public RenderMixerInterface {
 public:
     // No sources; the decoder preference starts at BuiltinDecoders.
     RenderMixerBunch() = default;
-    // Releases the sources.
     ~RenderMixerBunch() override;
-    RenderMixerBunch(const RenderMixerBunch&) = delete;
-    RenderMixerBunch& operator=(const RenderMixerBunch&) = delete;
 
     // Opens the sources `list` names, in order, each with the decoder
     // preference after its line's decoder choice (the preference carries on

@@ -17,10 +17,7 @@ class RenderMixerGather final : public RenderMixerInterface {
 public:
     // No source.
     RenderMixerGather() = default;
-    // Releases the source.
     ~RenderMixerGather() override;
-    RenderMixerGather(const RenderMixerGather&) = delete;
-    RenderMixerGather& operator=(const RenderMixerGather&) = delete;
 
     // Takes the decoder choice of every source `list` names and opens the
     // first, then fills `info`: format (the source's, with the track

@@ -10,8 +10,13 @@
 #include <cstdint>
 #include <vector>
 
+// Mixers hold references to their sources: they are not copied, and a
+// mixer's destructor releases its sources.
 class RenderMixerInterface {
 public:
+    RenderMixerInterface() = default;
+    RenderMixerInterface(const RenderMixerInterface&) = delete;
+    RenderMixerInterface& operator=(const RenderMixerInterface&) = delete;
     virtual ~RenderMixerInterface() = default;
     // Opens the sources that `list` describes (taking its decoder choices in
     // order) and fills `info`. Starts with Close(). False when the stream
