@@ -73,10 +73,11 @@ TEST(ReadTextFile, ReadsWhatTheStorageDeliversOrFails)
         Text text;
     } rows[] = {
         // Seeking is not needed when Stat answers; a read fails even after some
-        // bytes; an empty file is never read; a short read keeps what came.
+        // bytes; an empty file gives no text; a short read keeps what came;
+        // a file of one byte is read.
         {{true, false, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"}, {{true, true, {}, 0, E_FAIL}, line, std::nullopt},
         {{false, true, {}, 0, E_FAIL}, line, u"a\tb.ogg\n"}, {{false, false, 2, 0, STG_E_READFAULT}, line, std::nullopt},
-        {{false, false, 0, 0, E_FAIL}, {}, u""}, {{false, false, {}, 4, E_FAIL}, line, u"a\tb."},
+        {{false, false, 0, 0, E_FAIL}, {}, u""}, {{false, false, {}, 4, E_FAIL}, line, u"a\tb."}, {{}, {'a'}, u"a"},
     };
     host::MemoryStorageProvider* provider = host::MemoryStorageProvider::Create();
     for (const auto& row : rows) {
@@ -185,7 +186,7 @@ TEST(NumberFields, VolumesAsWcstodReadsThemIntoADoubleThenAFloat)
         {u"1e400", inf}, {u"-1e400", -inf}, {u"1e-400", 0.0f}, {u"0x1p99999", inf}, {u"0x1p-99999", 0.0f},
         {u"1" + std::u16string(400, u'0'), inf}, {u"0." + std::u16string(400, u'0') + u"1", 0.0f},
         {u"1." + std::u16string(400, u'0') + u"e350", inf}, {u"0x." + std::u16string(400, u'0') + u"1p100", 0.0f},
-        {u"0.00001e99999999999999999999", inf},
+        {u"0.00001e99999999999999999999", inf}, {u"0." + std::u16string(499, u'0') + u"1e900", inf},
     };
     for (const auto& [field, value] : rows)
         EXPECT_EQ(ParseFloatField(field), value) << vytext::ToUtf8(field);
