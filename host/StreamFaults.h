@@ -28,7 +28,8 @@ struct StreamFaults {
     // when it stopped short only because of this limit, as a stream fed in
     // chunks does.
     ULONG maxBytesPerRead = 0;
-    // What the injected failures answer; must be negative.
+    // What the injected failures answer: a failure code, or S_FALSE for a
+    // stream that stops delivering without failing.
     HRESULT failure = E_FAIL;
 };
 

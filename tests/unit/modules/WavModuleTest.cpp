@@ -124,6 +124,7 @@ TEST_F(WavModuleTest, DeliversEveryLayoutBitForBitAsFarAsTheStreamReads)
         {"fed in pieces of 3 bytes", true, 2, Plain, 48000, 300, 40, {false, false, {}, 3, E_FAIL}, 300},
         {"no Stat: the size comes from a seek to the end", true, 2, Plain, 48000, 300, 40, {true, false, {}, 0, E_FAIL}, 300},
         {"reads break in frame 60: it ends there", true, 2, Plain, 48000, 300, 40, {false, false, 44 + 8 * 60 + 1, 0, E_FAIL}, 60},
+        {"reads stop short in frame 60 without failing", true, 2, Plain, 48000, 300, 40, {false, false, 44 + 8 * 60 + 1, 0, S_FALSE}, 60},
         {"unreadable", true, 2, Plain, 48000, 300, 40, {false, false, 0, 0, E_FAIL}, 0},
         {"reads break in the header", true, 2, Plain, 48000, 300, 40, {false, false, 30, 0, E_FAIL}, 0},
         {"cannot be measured", true, 2, Plain, 48000, 300, 40, {true, true, {}, 0, E_FAIL}, 0},
