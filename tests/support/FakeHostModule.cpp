@@ -33,8 +33,3 @@ VY_EXPORT HSSStorageProvider* FakeHostStorageProvider()
 {
     return &provider;
 }
-
-VY_EXPORT ULONG FakeHostStorageProviderReferences()
-{
-    return provider.count;
-}
