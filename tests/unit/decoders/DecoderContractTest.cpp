@@ -78,7 +78,7 @@ TYPED_TEST(DecoderContractTest, SeeksLandOnTheExactFrameAndAgreeWithAStraightDec
 {
     const std::uint64_t frames = 96000;
     const std::vector<std::uint64_t> clicks = {9001, 40000, 71111, 95800};
-    const Decoder decoder = this->OpenFile(this->Encode(ClickSpec(frames, clicks, 2, this->kRate)));
+    const Decoder decoder = this->OpenFile(this->Encode(ClickShape(frames, clicks, 2, this->kRate)));
     ASSERT_TRUE(decoder);
     const std::vector<float> straight = DecodeAll(decoder.get(), 2);
     ASSERT_EQ(straight.size(), 2 * frames);
@@ -133,7 +133,7 @@ TYPED_TEST(DecoderContractTest, TheGainQueryAnswerSetsTheGain)
 TYPED_TEST(DecoderContractTest, BrokenFilesDoNotOpenAndDamagedOrUnseekableOnesPlayWhatTheyHold)
 {
     const std::uint64_t frames = 4 * this->kRate;
-    const Bytes good = this->Encode(ClickSpec(frames, {}, 1, this->kRate, 0.3f)); // loud noise: many pages
+    const Bytes good = this->Encode(ClickShape(frames, {}, 1, this->kRate, 0.3f)); // loud noise: many pages
     for (const Bytes& bytes : {Bytes{}, Bytes(good.begin(), good.begin() + 40), Bytes(4000, 0x4F), Bytes{'O', 'g', 'g', 'S', 0, 2, 0, 0}})
         EXPECT_FALSE(this->OpenFile(bytes)) << bytes.size() << " bytes";
     Bytes holed = good;

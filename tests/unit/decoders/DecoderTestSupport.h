@@ -76,7 +76,7 @@ inline Bytes TonesFile(std::uint32_t channels, std::uint64_t frames, testaudio::
 
 // Noise (quiet unless told otherwise) on each channel with loud one-sample
 // clicks at known frames.
-inline testaudio::SignalSpec ClickSpec(std::uint64_t frames, const std::vector<std::uint64_t>& clickFrames,
+inline testaudio::SignalSpec ClickShape(std::uint64_t frames, const std::vector<std::uint64_t>& clickFrames,
                                        std::uint32_t channels, std::uint32_t rate = 48000, float noise = 0.01f)
 {
     testaudio::SignalSpec shape{rate, frames, {}, {}};

@@ -81,7 +81,7 @@ Bytes SecondLink()
     options.headerGainQ8 = -512;
     options.mappingFamily = 0;
     options.maxPageDuration = 4800;
-    return testaudio::EncodeOpus(testaudio::Synthesize(ClickSpec(20000, {10000}, 2)), 2, 48000, options);
+    return testaudio::EncodeOpus(testaudio::Synthesize(ClickShape(20000, {10000}, 2)), 2, 48000, options);
 }
 
 } // namespace
