@@ -31,6 +31,8 @@ bool LocateList(const std::string& list, const std::string& root, ListLocation& 
     if (root.empty()) {
         out.root = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
         out.url = name;
+        if (!std::filesystem::is_directory(out.root, ignored))
+            return Fail(list, "no such folder", error);
     } else {
         out.root = root;
         if (!std::filesystem::is_directory(out.root, ignored))
@@ -41,8 +43,6 @@ bool LocateList(const std::string& list, const std::string& root, ListLocation& 
             return Fail(list, "is outside the --root folder", error);
         out.url = vytext::ToUtf16(inside.generic_string());
     }
-    if (!std::filesystem::is_directory(out.root, ignored))
-        return Fail(list, "no such folder", error);
     if (out.inlineName)
         return true;
     const auto relative = host::RelativePathOfStorageName(out.url);
