@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what the build needs on Debian 12 (run as root); skips apt when
-# everything is present already.
+# Installs what the build needs on Debian 12 (run as root; skips apt when
+# everything is present already), then builds the codec libraries the
+# presets link (scripts/codecs.sh; cached under build/codecs).
 set -euo pipefail
-packages=(cmake make g++ pkg-config binutils
+packages=(cmake make gcc g++ pkg-config binutils dpkg-dev xz-utils
           libogg-dev libvorbis-dev libopus-dev libopusfile-dev libopusenc-dev
           libgtest-dev libbenchmark-dev)
 missing=()
@@ -15,3 +16,4 @@ if ((${#missing[@]})); then
   apt-get update
   apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+"$(dirname "$0")/codecs.sh" native >/dev/null

@@ -24,3 +24,20 @@ if(NOT "${found}" STREQUAL "${expected}")
   message(FATAL_ERROR "exports are [${found}], expected [${expected}]")
 endif()
 message(STATUS "exports: ${found}")
+
+# With the static codec builds, the library must not load a shared copy of
+# them either: its calls would bind there instead of to the build it was
+# tested with.
+if(DEFINED NO_NEEDED_MATCHING)
+  find_program(OBJDUMP objdump REQUIRED)
+  execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE headers RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "objdump failed on ${LIBRARY}")
+  endif()
+  string(REGEX MATCHALL "NEEDED +[^\n]+" needed "${headers}")
+  foreach(entry IN LISTS needed)
+    if(entry MATCHES "${NO_NEEDED_MATCHING}")
+      message(FATAL_ERROR "${LIBRARY} loads a shared codec library: ${entry}")
+    endif()
+  endforeach()
+endif()

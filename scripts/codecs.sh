@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Builds the codec libraries (libogg, opus, libvorbis, opusfile, libopusenc)
+# from Debian's own source packages, of the versions the installed -dev
+# packages have, as static libraries under build/codecs/TARGET/prefix.
+#
+#   scripts/codecs.sh [TARGET]     TARGET: native (default),
+#                                  i686-w64-mingw32, x86_64-w64-mingw32
+#
+# Why our own builds: Debian configures opus with --enable-custom-modes,
+# which makes every multistream packet probe the CPU features again (a
+# CPUID per stream, microseconds each in a virtual machine). Ours leave
+# custom modes out, keep run-time CPU detection, and use -O3. Everything is
+# static and position-independent, so every call into libopus binds to this
+# build and the plug-in exports none of it.
+#
+# The result is cached: nothing is rebuilt while the recipe (versions,
+# flags, this script) stays the same. Prints the prefix on its last line.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+target=${1:-native}
+
+case "$target" in
+  native) host_args=(); extra_cflags="-fPIC" ;;
+  i686-w64-mingw32|x86_64-w64-mingw32)
+    host_args=(--host="$target")
+    # MinGW's headers do not provide the fortified string functions.
+    extra_cflags="-D_FORTIFY_SOURCE=0"
+    if command -v "$target-gcc-posix" >/dev/null; then
+      export CC="$target-gcc-posix"
+    fi ;;
+  *) echo "codecs: unknown target '$target' (native, i686-w64-mingw32, x86_64-w64-mingw32)" >&2
+     exit 2 ;;
+esac
+cflags="-O3 -g $extra_cflags"
+
+# Source package, the -dev package whose version it must match, and the
+# configure options beyond static-only and PIC.
+packages=(
+  "libogg     libogg-dev"
+  "opus       libopus-dev     --disable-doc --disable-extra-programs"
+  "libvorbis  libvorbis-dev   --disable-docs --disable-examples"
+  "opusfile   libopusfile-dev --disable-http --disable-doc --disable-examples"
+  "libopusenc libopusenc-dev  --disable-doc --disable-examples"
+)
+
+version_of() {
+  dpkg-query -W -f='${Version}' "$1" 2>/dev/null ||
+    { echo "codecs: $1 is not installed (scripts/setup.sh installs it)" >&2; exit 1; }
+}
+
+recipe="target=$target cflags=$cflags script=$(sha256sum "$0" | cut -c1-16)"
+for entry in "${packages[@]}"; do
+  read -r source dev _ <<<"$entry"
+  recipe+=" $source=$(version_of "$dev")"
+done
+
+work="$root/build/codecs/$target"
+prefix="$work/prefix"
+if [ -f "$prefix/recipe" ] && [ "$(cat "$prefix/recipe")" = "$recipe" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+has_deb_src() {
+  grep -qs '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources ||
+    grep -qs '^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/*.list
+}
+
+# apt-get source needs deb-src entries; Debian's images ship binary ones only.
+ensure_deb_src() {
+  has_deb_src && return
+  echo "codecs: adding deb-src entries to apt's sources" >&2
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed -i 's/^Types: deb$/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources
+  else
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >/etc/apt/sources.list.d/vy-deb-src.list
+  fi
+  apt-get update -qq
+}
+
+fetch_sources() {
+  local downloads="$root/build/codecs/downloads" missing=()
+  mkdir -p "$downloads"
+  for entry in "${packages[@]}"; do
+    read -r source dev _ <<<"$entry"
+    local version
+    version=$(version_of "$dev")
+    ls "$downloads/${source}_${version#*:}.dsc" >/dev/null 2>&1 || missing+=("$source=$version")
+  done
+  ((${#missing[@]})) || return 0
+  ensure_deb_src
+  (cd "$downloads" && apt-get source -qq -o APT::Sandbox::User=root --download-only "${missing[@]}")
+}
+
+# dpkg-source applies Debian's patches after unpacking, which can leave an
+# autotools input newer than what was generated from it; make would then
+# want automake. Nothing of the patches concerns the build system's output,
+# so the generated files are marked as current.
+settle_timestamps() {
+  find . \( -name '*.am' -o -name '*.ac' -o -name '*.m4' \) -exec touch -d '2000-01-01' {} +
+  find . \( -name 'aclocal.m4' -o -name configure -o -name 'Makefile.in' -o -name 'config.h.in' \) \
+    -exec touch {} +
+}
+
+build_one() {
+  local source=$1 dev=$2; shift 2
+  local version tree
+  version=$(version_of "$dev")
+  tree="$work/src/$source"
+  rm -rf "$tree"
+  mkdir -p "$work/src"
+  # apt has checked the files against the signed index; dpkg-source still
+  # checks their sums (and says it has no key for the uploader's signature).
+  local log
+  if ! log=$(dpkg-source -x "$root/build/codecs/downloads/${source}_${version#*:}.dsc" "$tree" 2>&1); then
+    echo "$log" >&2
+    exit 1
+  fi
+  echo "codecs: building $source $version for $target" >&2
+  if ! (
+    cd "$tree"
+    settle_timestamps
+    PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH="" \
+      ./configure --prefix="$prefix" --libdir="$prefix/lib" "${host_args[@]}" \
+        --enable-static --disable-shared --with-pic "$@" CFLAGS="$cflags"
+    make -j "$(nproc)"
+    make install
+  ) >"$work/$source.log" 2>&1; then
+    tail -n 30 "$work/$source.log" >&2
+    echo "codecs: building $source failed; the whole log is $work/$source.log" >&2
+    exit 1
+  fi
+}
+
+fetch_sources
+rm -rf "$prefix"
+mkdir -p "$prefix/lib/pkgconfig"
+for entry in "${packages[@]}"; do
+  read -r source dev options <<<"$entry"
+  # shellcheck disable=SC2086 # the options are words
+  build_one "$source" "$dev" $options
+done
+rm -rf "$work/src"
+find "$prefix/lib" -name '*.la' -delete
+echo "$recipe" >"$prefix/recipe"
+echo "$prefix"
