@@ -14,6 +14,8 @@
 #include <host/MemoryStorageProvider.h>
 #include <host/TestAudio.h>
 
+#include "BenchStems.h"
+
 #include <opus/opusfile.h>
 
 #include <benchmark/benchmark.h>
@@ -24,19 +26,14 @@
 namespace {
 
 constexpr std::uint32_t kBlockFrames = 4096;
-constexpr int kStems = 8;
+using bench::kStems;
 
 const std::vector<std::vector<std::uint8_t>>& Stems()
 {
     static const std::vector<std::vector<std::uint8_t>> stems = [] {
         std::vector<std::vector<std::uint8_t>> out;
-        for (int s = 0; s < kStems; ++s) {
-            testaudio::SignalSpec shape;
-            shape.frames = 60ull * 48000;
-            shape.channels = {{testaudio::Waveform::Noise, 0, 0.1f, static_cast<std::uint32_t>(s + 1)},
-                             {testaudio::Waveform::Sine, 110.0 * (s + 1), 0.2f, 1}};
-            out.push_back(testaudio::EncodeOpus(testaudio::Synthesize(shape), 2, 48000));
-        }
+        for (int s = 0; s < kStems; ++s)
+            out.push_back(testaudio::EncodeOpus(testaudio::Synthesize(bench::StemShape(s)), 2, 48000));
         return out;
     }();
     return stems;

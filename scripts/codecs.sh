@@ -32,16 +32,18 @@ case "$target" in
   *) echo "codecs: unknown target '$target' (native, i686-w64-mingw32, x86_64-w64-mingw32)" >&2
      exit 2 ;;
 esac
-cflags="-O3 -g $extra_cflags"
 
-# Source package, the -dev package whose version it must match, and the
-# configure options beyond static-only and PIC.
+# Source package, the -dev package whose version it must match, its
+# optimisation level, and the configure options beyond static-only and PIC.
+# libvorbis stays at -O2, as Debian builds it: its configure adds
+# -ffast-math, and at -O3 the inverse MDCT then rounds differently, so the
+# samples would no longer be the ones the system's library decodes.
 packages=(
-  "libogg     libogg-dev"
-  "opus       libopus-dev     --disable-doc --disable-extra-programs"
-  "libvorbis  libvorbis-dev   --disable-docs --disable-examples"
-  "opusfile   libopusfile-dev --disable-http --disable-doc --disable-examples"
-  "libopusenc libopusenc-dev  --disable-doc --disable-examples"
+  "libogg     libogg-dev      -O3"
+  "opus       libopus-dev     -O3 --disable-doc --disable-extra-programs"
+  "libvorbis  libvorbis-dev   -O2 --disable-docs --disable-examples"
+  "opusfile   libopusfile-dev -O3 --disable-http --disable-doc --disable-examples"
+  "libopusenc libopusenc-dev  -O3 --disable-doc --disable-examples"
 )
 
 version_of() {
@@ -49,10 +51,10 @@ version_of() {
     { echo "codecs: $1 is not installed (scripts/setup.sh installs it)" >&2; exit 1; }
 }
 
-recipe="target=$target cflags=$cflags script=$(sha256sum "$0" | cut -c1-16)"
+recipe="target=$target cflags=$extra_cflags script=$(sha256sum "$0" | cut -c1-16)"
 for entry in "${packages[@]}"; do
-  read -r source dev _ <<<"$entry"
-  recipe+=" $source=$(version_of "$dev")"
+  read -r source dev level _ <<<"$entry"
+  recipe+=" $source=$(version_of "$dev")($level)"
 done
 
 work="$root/build/codecs/$target"
@@ -104,7 +106,7 @@ settle_timestamps() {
 }
 
 build_one() {
-  local source=$1 dev=$2; shift 2
+  local source=$1 dev=$2 level=$3; shift 3
   local version tree
   version=$(version_of "$dev")
   tree="$work/src/$source"
@@ -123,7 +125,7 @@ build_one() {
     settle_timestamps
     PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH="" \
       ./configure --prefix="$prefix" --libdir="$prefix/lib" "${host_args[@]}" \
-        --enable-static --disable-shared --with-pic "$@" CFLAGS="$cflags"
+        --enable-static --disable-shared --with-pic "$@" CFLAGS="$level -g $extra_cflags"
     make -j "$(nproc)"
     make install
   ) >"$work/$source.log" 2>&1; then
@@ -137,9 +139,9 @@ fetch_sources
 rm -rf "$prefix"
 mkdir -p "$prefix/lib/pkgconfig"
 for entry in "${packages[@]}"; do
-  read -r source dev options <<<"$entry"
+  read -r source dev level options <<<"$entry"
   # shellcheck disable=SC2086 # the options are words
-  build_one "$source" "$dev" $options
+  build_one "$source" "$dev" "$level" $options
 done
 rm -rf "$work/src"
 find "$prefix/lib" -name '*.la' -delete

@@ -1,4 +1,5 @@
 #include "SimpleVorbisDecoder.h"
+#include <decoders/InterleaveKernels.h>
 
 #include <plugin/ProcessState.h>
 #include <sound/QueryGainInterface.h>
@@ -106,32 +107,6 @@ void SimpleVorbisDecoder::ApplyGainQuery(const char16_t* name)
     gain = VorbisGainFactor(mode, gainDb, trackTag, albumTag);
 }
 
-void SimpleVorbisDecoder::Interleave(float** channelData, std::uint32_t linkChannels,
-                                     std::uint32_t frames, float* out) const
-{
-    const std::uint32_t channels = format.channelCount;
-    const float g = gain;
-    for (std::uint32_t c = 0; c < channels; ++c) {
-        float* dst = out + c;
-        if (c >= linkChannels) {
-            // A chained link with fewer channels: the missing ones are silent.
-            for (std::uint32_t k = 0; k < frames; ++k)
-                dst[static_cast<std::size_t>(k) * channels] = 0.0f;
-            continue;
-        }
-        const float* src = channelData[c];
-        std::uint32_t k = 0;
-        for (; k + 4 <= frames; k += 4) {
-            dst[static_cast<std::size_t>(k) * channels] = src[k] * g;
-            dst[static_cast<std::size_t>(k + 1) * channels] = src[k + 1] * g;
-            dst[static_cast<std::size_t>(k + 2) * channels] = src[k + 2] * g;
-            dst[static_cast<std::size_t>(k + 3) * channels] = src[k + 3] * g;
-        }
-        for (; k < frames; ++k)
-            dst[static_cast<std::size_t>(k) * channels] = src[k] * g;
-    }
-}
-
 bool SimpleVorbisDecoder::DecodeSamples(IStream*, void* buffer, std::uint32_t frames,
                                         std::uint32_t& rendered)
 {
@@ -156,7 +131,8 @@ bool SimpleVorbisDecoder::DecodeSamples(IStream*, void* buffer, std::uint32_t fr
         const vorbis_info* link = ov_info(vorbisFile, -1);
         const std::uint32_t linkChannels = link && link->channels > 0 ? static_cast<std::uint32_t>(link->channels) : 0;
         const auto got = static_cast<std::uint32_t>(std::min<long>(n, remaining));
-        Interleave(channelData, linkChannels, got, out);
+        // A chained link with fewer channels leaves the missing ones silent.
+        InterleaveKernels::InterleaveScaled(channelData, linkChannels, format.channelCount, got, gain, out);
         out += static_cast<std::size_t>(got) * format.channelCount;
         remaining -= got;
         rendered += got;

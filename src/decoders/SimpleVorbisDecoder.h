@@ -34,7 +34,6 @@ protected:
 
 private:
     void ApplyGainQuery(const char16_t* name);
-    void Interleave(float** channelData, std::uint32_t linkChannels, std::uint32_t frames, float* out) const;
 
     OggVorbis_File* vorbisFile = nullptr; // points at fileState while open
     OggVorbis_File fileState;
