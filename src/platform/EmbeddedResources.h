@@ -1,8 +1,10 @@
 // A module's resources, read the way FindResourceA, SizeofResource,
 // LoadResource, LockResource and LoadStringW read them. On Windows they are
-// the image's own resources. On POSIX an image has none of its own: a table
-// compiled into the code (EmbeddedResourceTable) is registered for a module
-// handle, and the calls read that table.
+// the image's own resources (built from a .rc file). On POSIX an image has
+// none of its own: a table compiled into the code (EmbeddedResourceTable) is
+// registered for a module handle, and the calls read that table; on Windows
+// such a table serves only handles that name no image (a test's own table)
+// and a registration for a real image is ignored.
 #pragma once
 
 #include "DynamicLibrary.h"
@@ -49,7 +51,8 @@ void RegisterEmbeddedResources(LibraryHandle module, const EmbeddedResourceTable
                                           std::uint16_t type);
 // Its size in bytes; 0 for a null handle.
 [[nodiscard]] std::uint32_t SizeofResource(LibraryHandle module, ResourceHandle resource);
-// Loads it; null for a null handle.
+// Loads it; null for a null handle. As on Windows, the loaded handle is the
+// address of the data.
 [[nodiscard]] LoadedResource LoadResource(LibraryHandle module, ResourceHandle resource);
 // The first byte of its data, valid as long as the module stays loaded;
 // null for a null handle.

@@ -1,4 +1,4 @@
-#include "ModuleHandle.h"
+#include <platform/ModuleHandle.h>
 
 #include <dlfcn.h>
 

@@ -1,4 +1,4 @@
-#include "ModuleOfAddress.h"
+#include <platform/ModuleOfAddress.h>
 
 #include <vymultitrack/Utf16Text.h>
 

@@ -1,4 +1,4 @@
-#include "DynamicLibrary.h"
+#include <platform/DynamicLibrary.h>
 
 #include <vymultitrack/Utf16Text.h>
 

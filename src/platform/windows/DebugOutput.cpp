@@ -1,0 +1,18 @@
+#include <platform/DebugOutput.h>
+#include <platform/windows/WindowsText.h>
+
+#include <windows.h>
+
+#include <string>
+
+namespace platform {
+
+void OutputDebugString(const char16_t* text)
+{
+    std::u16string line = text ? text : u"";
+    if (line.empty() || line.back() != u'\n')
+        line.push_back(u'\n');
+    ::OutputDebugStringW(Wide(line.c_str()));
+}
+
+} // namespace platform

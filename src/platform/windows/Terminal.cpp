@@ -1,0 +1,15 @@
+#include <platform/Terminal.h>
+
+#include <windows.h>
+
+namespace platform {
+
+bool IsTerminal(StandardStream stream)
+{
+    // A console answers GetConsoleMode; a file, a pipe or nothing does not.
+    const HANDLE handle = ::GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
+}
+
+} // namespace platform
