@@ -1,6 +1,8 @@
 // mtrk-render run as a person runs it: on the demo set (made once by the
 // CTest fixture tools_demo), on broken lists and with bad input. The WAV
 // files are read back.
+#include <platform/Process.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -22,14 +24,6 @@ std::string ReadFile(const fs::path& path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted.append(c == '\'' ? "'\\''" : std::string(1, c));
-    return quoted.append("'");
 }
 
 template <typename T> T Field(const std::string& bytes, std::size_t offset)
@@ -72,16 +66,8 @@ protected:
     // Runs the tool in the scratch folder.
     Run Tool(const std::vector<std::string>& arguments) const
     {
-        std::string command = "cd " + Quote(scratch.string()) + " && " + Quote(MTRK_RENDER_PATH);
-        for (const std::string& argument : arguments)
-            command.append(" ").append(Quote(argument));
-        command.append(" >out.txt 2>err.txt; echo $? >code.txt");
-        EXPECT_EQ(system(command.c_str()), 0);
-        const Run run{std::stoi(ReadFile(scratch / "code.txt")), ReadFile(scratch / "out.txt"),
-                      ReadFile(scratch / "err.txt")};
-        for (const char* name : {"out.txt", "err.txt", "code.txt"})
-            fs::remove(scratch / name);
-        return run;
+        const platform::ProcessResult run = platform::RunProcess(MTRK_RENDER_PATH, arguments, scratch.string());
+        return {run.exitCode, run.output, run.errors};
     }
 
     void Write(const std::string& name, const std::string& text) const { std::ofstream(scratch / name) << text; }

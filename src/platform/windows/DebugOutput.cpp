@@ -1,7 +1,6 @@
 #include <platform/DebugOutput.h>
-#include <platform/windows/WindowsText.h>
 
-#include <windows.h>
+#include <platform/windows/WindowsApi.h>
 
 #include <string>
 

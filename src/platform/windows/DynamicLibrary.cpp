@@ -1,7 +1,6 @@
 #include <platform/DynamicLibrary.h>
-#include <platform/windows/WindowsText.h>
 
-#include <windows.h>
+#include <platform/windows/WindowsApi.h>
 
 namespace platform {
 

@@ -3,9 +3,8 @@
 #include <platform/EmbeddedResources.h>
 #include <platform/ResourceTables.h>
 #include <platform/ResourceText.h>
-#include <platform/windows/WindowsText.h>
 
-#include <windows.h>
+#include <platform/windows/WindowsApi.h>
 
 namespace platform {
 

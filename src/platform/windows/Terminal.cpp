@@ -1,6 +1,6 @@
 #include <platform/Terminal.h>
 
-#include <windows.h>
+#include <platform/windows/WindowsApi.h>
 
 namespace platform {
 

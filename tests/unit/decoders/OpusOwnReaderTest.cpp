@@ -24,8 +24,10 @@ Bytes IdHeader(int channels, int family, int streams = 0, int coupled = 0, Bytes
 {
     Bytes bytes = {'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, B(channels), 0x38, 0x01, 0x44, 0xAC, 0, 0,
                    B(gainQ8 & 0xFF), B((gainQ8 >> 8) & 0xFF), B(family)};
-    if (family != 0)
-        bytes.insert(bytes.end(), {B(streams), B(coupled)});
+    if (family != 0) {
+        bytes.push_back(B(streams));
+        bytes.push_back(B(coupled));
+    }
     bytes.insert(bytes.end(), mapping.begin(), mapping.end());
     return bytes;
 }
@@ -36,7 +38,10 @@ const auto With = [](Bytes bytes, std::size_t at, unsigned char value) { return 
 Bytes TagsPacket(const std::vector<std::string>& comments, std::uint32_t claimedCount = ~0u)
 {
     Bytes bytes = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's', 4, 0, 0, 0, 't', 'e', 's', 't'};
-    const auto put = [&bytes](std::size_t n) { bytes.insert(bytes.end(), {B(n), B(n >> 8), B(n >> 16), B(n >> 24)}); };
+    const auto put = [&bytes](std::size_t n) {
+        for (int shift = 0; shift < 32; shift += 8)
+            bytes.push_back(B(n >> shift));
+    };
     put(claimedCount == ~0u ? comments.size() : claimedCount);
     for (const std::string& comment : comments) {
         put(comment.size());

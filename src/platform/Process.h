@@ -1,0 +1,23 @@
+// Running another program and collecting what it printed: the stand-in for
+// CreateProcessW and its exit code, for the tools' tests, which run the
+// tools as a user does. Not part of the plug-in.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ProcessResult {
+    int exitCode = -1; // -1 when the program could not be started
+    std::string output; // its standard output, as bytes
+    std::string errors; // its standard error, as bytes
+};
+
+// Runs `program` (a path, UTF-8) with `arguments` (each passed as one
+// argument, whatever it contains) in `workingDirectory` (empty: the current
+// one), waits for it to end and returns its exit code and output.
+[[nodiscard]] ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                                       const std::string& workingDirectory = {});
+
+} // namespace platform
