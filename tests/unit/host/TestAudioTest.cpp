@@ -9,13 +9,14 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <tuple>
 #include <vector>
 
 namespace {
 
-// Hands vorbisfile a byte vector, front to back (no seeking).
+// Hands vorbisfile a byte vector, seekable, so that it can tell the length.
 struct MemoryReader {
     const std::vector<std::uint8_t>& bytes;
     std::size_t at = 0;
@@ -28,7 +29,18 @@ struct MemoryReader {
         reader.at += n * size;
         return n;
     }
-    static constexpr ov_callbacks kCallbacks{Read, nullptr, nullptr, nullptr};
+    static int Seek(void* source, ogg_int64_t offset, int whence)
+    {
+        auto& reader = *static_cast<MemoryReader*>(source);
+        const ogg_int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<ogg_int64_t>(reader.at)
+                                                                             : static_cast<ogg_int64_t>(reader.bytes.size());
+        if (base + offset < 0 || base + offset > static_cast<ogg_int64_t>(reader.bytes.size()))
+            return -1;
+        reader.at = static_cast<std::size_t>(base + offset);
+        return 0;
+    }
+    static long Tell(void* source) { return static_cast<long>(static_cast<MemoryReader*>(source)->at); }
+    static constexpr ov_callbacks kCallbacks{Read, Seek, nullptr, Tell};
 };
 
 TEST(TestAudio, OpusAndVorbisFilesDecodeToTheChannelsAndLengthAsked)
