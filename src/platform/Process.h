@@ -10,8 +10,11 @@ namespace platform {
 
 struct ProcessResult {
     int exitCode = -1; // -1 when the program could not be started
-    std::string output; // its standard output, as bytes
-    std::string errors; // its standard error, as bytes
+    // Its standard output and standard error, read as text files are read:
+    // where the C runtime writes a line end as "\r\n" (Windows), it reads
+    // back as "\n".
+    std::string output;
+    std::string errors;
 };
 
 // Runs `program` (a path, UTF-8) with `arguments` (each passed as one

@@ -8,6 +8,17 @@ namespace platform {
 
 namespace {
 
+// The C runtime's text-mode reading of a line end.
+std::string TextLines(std::string bytes)
+{
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
+            bytes[kept++] = bytes[i];
+    bytes.resize(kept);
+    return bytes;
+}
+
 // One argument as the C runtime's command-line parser reads it back:
 // quoted, with backslashes doubled where they precede a quote.
 void AppendQuoted(std::u16string& line, const std::u16string& argument)
@@ -73,8 +84,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     result.exitCode = static_cast<int>(code);
-    result.output = ProcessOutputFiles::Read(files.output);
-    result.errors = ProcessOutputFiles::Read(files.errors);
+    result.output = TextLines(ProcessOutputFiles::Read(files.output));
+    result.errors = TextLines(ProcessOutputFiles::Read(files.errors));
     return result;
 }
 

@@ -1,0 +1,21 @@
+# Writes OUTPUT, a resource script for the Windows images: the licence texts
+# LICENSE0.. as RCDATA named after their files, and the string table of
+# StringTable.txt ("id<TAB>text" lines), all from RESOURCE_DIR.
+file(GLOB licences RELATIVE ${RESOURCE_DIR} ${RESOURCE_DIR}/LICENSE*)
+list(SORT licences)
+set(script "// Generated from ${RESOURCE_DIR}; edit the files there.\n")
+foreach(name IN LISTS licences)
+  string(APPEND script "${name} RCDATA \"${RESOURCE_DIR}/${name}\"\n")
+endforeach()
+string(APPEND script "STRINGTABLE\nBEGIN\n")
+file(STRINGS ${RESOURCE_DIR}/StringTable.txt lines ENCODING UTF-8)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^([0-9]+)\t(.*)$")
+    string(REPLACE "\"" "\"\"" text "${CMAKE_MATCH_2}")
+    string(APPEND script "  ${CMAKE_MATCH_1} \"${text}\"\n")
+  endif()
+endforeach()
+string(APPEND script "END\n")
+file(WRITE ${OUTPUT}.new "${script}")
+file(COPY_FILE ${OUTPUT}.new ${OUTPUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUTPUT}.new)
