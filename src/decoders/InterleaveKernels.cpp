@@ -4,14 +4,12 @@
 // references (VY_FORCE_SCALAR_KERNELS).
 #include <decoders/InterleaveKernels.h>
 
-#include <cfloat>
 #include <cstddef>
 
-#if defined(__SSE2__) && FLT_EVAL_METHOD == 0 && !defined(VY_FORCE_SCALAR_KERNELS)
-#define VY_INTERLEAVE_SSE2 1
+#include <platform/VectorUnit.h>
+
+#if VY_SSE2_KERNELS
 #include <emmintrin.h>
-#else
-#define VY_INTERLEAVE_SSE2 0
 #endif
 
 namespace InterleaveKernels {
@@ -24,7 +22,7 @@ void InterleaveScaledReference(const float* const* planes, std::uint32_t planeCo
             out[std::size_t{k} * channels + c] = c < planeCount ? planes[c][k] * g : 0.0f;
 }
 
-#if VY_INTERLEAVE_SSE2
+#if VY_SSE2_KERNELS
 namespace {
 
 // Four frames a step: both planes' four samples scaled, then paired up
@@ -51,7 +49,7 @@ void InterleaveStereo(const float* left, const float* right, std::uint32_t frame
 void InterleaveScaled(const float* const* planes, std::uint32_t planeCount, std::uint32_t channels,
                       std::uint32_t frames, float g, float* out)
 {
-#if VY_INTERLEAVE_SSE2
+#if VY_SSE2_KERNELS
     if (channels == 2 && planeCount >= 2) {
         InterleaveStereo(planes[0], planes[1], frames, g, out);
         return;

@@ -10,21 +10,19 @@
 // load and store is an unaligned one.
 #include <multitrack/kernels/MixKernels.h>
 
-#include <cfloat>
 #include <cstdint>
 
-#if defined(__SSE2__) && FLT_EVAL_METHOD == 0 && !defined(VY_FORCE_SCALAR_KERNELS)
-#define VY_MIX_KERNELS_SSE2 1
+#include <platform/VectorUnit.h>
+
+#if VY_SSE2_KERNELS
 #include <emmintrin.h>
-#else
-#define VY_MIX_KERNELS_SSE2 0
 #endif
 
 namespace MixKernels {
 
 namespace {
 
-#if VY_MIX_KERNELS_SSE2
+#if VY_SSE2_KERNELS
 
 // How far one vector step may reach while the results still equal the
 // reference, which reads in[i] after it has written out[0..i-1].
@@ -125,7 +123,7 @@ void AddScaledSse2(float* out, const Sample* in, std::size_t count, float g)
 template <typename Sample>
 void AddScaledDispatch(float* out, const Sample* in, std::size_t count, float g)
 {
-#if VY_MIX_KERNELS_SSE2
+#if VY_SSE2_KERNELS
     AddScaledSse2(out, in, count, g);
 #else
     AddScaledReference(out, in, count, g);
