@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs the whole test suite: the debug build, the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, and the concurrency
-# tests under ThreadSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer build, the concurrency
+# tests under ThreadSanitizer, and the Windows builds (scripts/test-windows.sh:
+# the DLLs checked, the 64-bit suite under Wine, one render compared).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -17,4 +18,5 @@ for preset in dev asan tsan; do
   fi
   ctest --preset "$preset" -j "$jobs" --no-tests=error
 done
+./scripts/test-windows.sh
 echo "== all tests passed =="
