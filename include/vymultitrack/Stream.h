@@ -45,8 +45,10 @@ struct STATSTG {
 struct IStream : IUnknown {
     // ISequentialStream
     // Reads up to `size` bytes into `buffer`; stores the count read through
-    // `read` (may be null). S_OK when everything asked for was read, S_FALSE
-    // at the end of the stream with fewer bytes, a failure code otherwise.
+    // `read` (may be null). S_OK when everything asked for was read; at the
+    // end of the stream fewer bytes with S_FALSE, or with S_OK as the
+    // system's own memory streams answer, so callers go by the count; a
+    // failure code otherwise.
     virtual HRESULT VY_STDCALL Read(void* buffer, ULONG size, ULONG* read) = 0;
     virtual HRESULT VY_STDCALL Write(const void* buffer, ULONG size, ULONG* written) = 0;
     // IStream
