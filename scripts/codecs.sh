@@ -26,6 +26,11 @@ case "$target" in
     host_args=(--host="$target")
     # MinGW's headers do not provide the fortified string functions.
     extra_cflags="-D_FORTIFY_SOURCE=0"
+    # 32-bit x86 computes with SSE2 as the rest of that build does: x87's
+    # excess precision would decode other samples than every other build.
+    if [ "$target" = i686-w64-mingw32 ]; then
+      extra_cflags+=" -msse2 -mfpmath=sse"
+    fi
     if command -v "$target-gcc-posix" >/dev/null; then
       export CC="$target-gcc-posix"
     fi ;;
