@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 ./scripts/windows.sh
 
 echo "== the DLLs, read without running them =="
-check=build/dev/tests/vy_check_dll
+check=build/dev/tools/vy_check_dll
 exports=(GetModuleInstance V2Link V2Unlink)
 "$check" build/win32/src/vymultitrack.dll i386 src/resources "${exports[@]}"
 "$check" build/win32/modules/wav/vywav.dll i386 - GetModuleInstance
