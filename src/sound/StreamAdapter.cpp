@@ -55,7 +55,8 @@ std::int64_t Tell(void* stream)
 
 long TellLong(void* stream)
 {
-    return static_cast<long>(Tell(stream));
+    const std::int64_t position = Tell(stream);
+    return position <= std::numeric_limits<long>::max() ? static_cast<long>(position) : -1;
 }
 
 int CloseNothing(void*)

@@ -19,7 +19,8 @@ std::size_t ReadItems(void* buffer, std::size_t size, std::size_t count, void* s
 int Seek(void* stream, std::int64_t offset, int whence);
 // The current byte position; -1 on failure or without a stream.
 std::int64_t Tell(void* stream);
-// The same in the library's `long` (the low 32 bits where long is 32-bit).
+// The same in the library's `long`; -1 also for a position that does not
+// fit in it (past 2 GiB where long has 32 bits, as on Windows).
 long TellLong(void* stream);
 // Does nothing; 0.
 int CloseNothing(void* stream);

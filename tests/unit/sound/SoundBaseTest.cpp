@@ -211,6 +211,11 @@ TEST(StreamAdapter, ReadsWholeItemsSeeksFromEachOriginAndTells)
         EXPECT_EQ(StreamAdapter::Tell(stream), at);
     }
     EXPECT_EQ(StreamAdapter::TellLong(stream), 7);
+    // Past what a 32-bit long holds (Windows), the position is refused
+    // rather than cut to its low bits.
+    constexpr std::int64_t kFar = std::int64_t{1} << 40;
+    ASSERT_EQ(StreamAdapter::Seek(stream, kFar, 0), 0);
+    EXPECT_EQ(StreamAdapter::TellLong(stream), sizeof(long) >= 8 ? static_cast<long>(kFar) : -1L);
     EXPECT_EQ(StreamAdapter::CloseNothing(stream), 0);
     stream->Release();
 }
