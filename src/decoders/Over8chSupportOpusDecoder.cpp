@@ -3,6 +3,7 @@
 #include "OpusStreamProbe.h"
 
 #include <plugin/ProcessState.h>
+#include <sound/DurationField.h>
 #include <sound/QueryGainInterface.h>
 #include <sound/StreamAdapter.h>
 
@@ -72,8 +73,7 @@ HSSWaveFormat OpusFormat(std::uint32_t channels, std::int64_t total)
     format.sampleFormat = kSampleFormatFloat32;
     format.seekCapability = kSeekCapabilitySampleExact;
     format.totalSamples = total > 0 ? static_cast<std::uint64_t>(total) : 0;
-    const double milliseconds = static_cast<double>(total) * 0.020833333333333332;
-    format.totalMilliseconds = milliseconds > 0 ? static_cast<std::uint32_t>(milliseconds) : 0;
+    format.totalMilliseconds = TotalMillisecondsField(static_cast<double>(total) * 0.020833333333333332);
     return format;
 }
 

@@ -3,6 +3,7 @@
 
 #include <plugin/ProcessState.h>
 #include <sound/QueryGainInterface.h>
+#include <sound/DurationField.h>
 #include <sound/StreamAdapter.h>
 
 #include <algorithm>
@@ -85,10 +86,7 @@ bool SimpleVorbisDecoder::OpenStream(IStream* source, const char16_t* name, HSSW
     formatOut.sampleFormat = kSampleFormatFloat32;
     formatOut.seekCapability = kSeekCapabilitySampleExact;
     formatOut.totalSamples = total > 0 ? static_cast<std::uint64_t>(total) : 0;
-    const double milliseconds = seconds * 1000.0;
-    formatOut.totalMilliseconds = milliseconds > 0 && milliseconds < 4294967296.0
-                                      ? static_cast<std::uint32_t>(milliseconds)
-                                      : 0;
+    formatOut.totalMilliseconds = TotalMillisecondsField(seconds * 1000.0);
     bitstream = -1;
     ApplyGainQuery(name);
     return true;

@@ -5,6 +5,7 @@
 #include <host/MemoryStream.h>
 #include <sound/BasicHSSDecoder.h>
 #include <sound/BasicHSSModule.h>
+#include <sound/DurationField.h>
 #include <sound/NoStreamHSSDecoder.h>
 #include <sound/StreamAdapter.h>
 
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <tuple>
@@ -235,6 +237,17 @@ TEST(StreamAdapter, FailuresAndMissingStreamsReadNothing)
         EXPECT_EQ(StreamAdapter::TellLong(stream), -1);
     }
     failing->Release();
+}
+
+// A duration becomes whole milliseconds, or 0 (unknown) where the 32-bit
+// field cannot hold it: a crafted Ogg stream can claim 2^40 samples.
+TEST(TotalMillisecondsField, TakesWholeMillisecondsAndZeroWhereTheFieldCannotHoldThem)
+{
+    const std::pair<double, std::uint32_t> rows[] = {
+        {1500.9, 1500u},        {0.5, 0u},   {4294967295.5, 4294967295u}, {4294967296.0, 0u},
+        {(1ull << 40) / 48.0, 0u}, {-3.0, 0u}, {std::nan(""), 0u},          {1e300, 0u}};
+    for (const auto& [milliseconds, field] : rows)
+        EXPECT_EQ(TotalMillisecondsField(milliseconds), field) << milliseconds;
 }
 
 } // namespace
