@@ -268,11 +268,14 @@ void MultiTrackDecoderBaseImpl::ApplyChangesLocked(const std::vector<TrackMaskCh
         TrackGainState& state = trackStates[change.track];
         // A NaN on either side counts as different.
         const bool alreadyThere = change.volume == state.gain;
-        if (change.fadeMs != 0 && !alreadyThere) {
+        // A fade shorter than one frame (below 1000 Hz) is an immediate
+        // change: a ramp of no frames would never reach its target.
+        const std::uint32_t rampLength = change.fadeMs != 0 ? FadeFrames(change.fadeMs, format.sampleRate) : 0;
+        if (rampLength != 0 && !alreadyThere) {
             state.rampFrom = state.gain;
             state.rampTo = change.volume;
             state.rampPosition = 0;
-            state.rampLength = FadeFrames(change.fadeMs, format.sampleRate);
+            state.rampLength = rampLength;
         } else {
             state = TrackGainState{change.volume, 0.0f, 0.0f, 0, 0};
         }

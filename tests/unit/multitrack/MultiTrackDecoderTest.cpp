@@ -191,6 +191,18 @@ TEST(MultiTrackDecoder, FadesRampFromTheGainReachedAndImmediateChangesEndThem)
     decoder->Release();
 }
 
+// Below 1000 Hz a 1 ms fade is shorter than one frame: it is an immediate
+// change, not a ramp of no frames that never arrives.
+TEST(MultiTrackDecoder, AFadeShorterThanOneFrameChangesAtOnce)
+{
+    TrackListInfo info = DcListInfo(1, 1);
+    info.format.sampleRate = 800;
+    MultiTrackDecoderBaseImpl* decoder = OpenOverFakeMixer(nullptr, info, {1.0f}, 0);
+    decoder->SetTrackMask(kT0, 1, 0.25f, 1);
+    EXPECT_EQ(FirstFrameNotEqual(RenderBlock(decoder, 10).samples, 0.25f), 10u);
+    decoder->Release();
+}
+
 // Names fold case; an unknown one is logged and not counted; no names, or
 // a null or empty one, mean every track. A throwing mixer leaves the lock free.
 TEST(MultiTrackDecoder, TrackNamesSelectTracks)
