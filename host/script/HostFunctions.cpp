@@ -172,11 +172,14 @@ pkq_int VY_CDECL PKQ_stricmp(const pkq_char* a, const pkq_char* b)
 }
 
 // `classOut`, when given, receives null: this host has no array or
-// dictionary class objects.
+// dictionary class objects. Null, when the runtime is told to fail it.
 iPKQDispatch2* VY_CDECL PKQCreateArrayObject(iPKQDispatch2** classOut)
 {
     if (classOut)
         *classOut = nullptr;
+    ScriptRuntime* runtime = ScriptRuntime::Current();
+    if (runtime && runtime->TakeArrayCreationFailure())
+        return nullptr;
     return ArrayObject::Create();
 }
 

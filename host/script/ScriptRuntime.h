@@ -60,6 +60,17 @@ public:
     DictionaryObject* WaveSoundBufferClass() { return waveSoundBuffer_; }
     // HMRGetScriptDispatch gives null while this is false (default true).
     void SetGlobalAvailable(bool available) { globalAvailable_ = available; }
+    // The next `count` PKQCreateArrayObject calls give null, as a host out
+    // of memory would; the one after that succeeds again.
+    void FailArrayCreations(int count) { arrayFailures_ = count; }
+    // Takes one of those failures; true when this creation is to fail.
+    bool TakeArrayCreationFailure()
+    {
+        if (arrayFailures_ <= 0)
+            return false;
+        --arrayFailures_;
+        return true;
+    }
     // What HMRGetScriptDispatch gives: the global object with a reference
     // for the caller, or null.
     iPKQDispatch2* GlobalForCaller();
@@ -93,6 +104,7 @@ private:
     DictionaryObject* global_;
     DictionaryObject* waveSoundBuffer_;
     bool globalAvailable_ = true;
+    int arrayFailures_ = 0;
     std::vector<LogLine> log_;
     std::map<std::u16string, std::u16string, std::less<>> options_;
     pkq_int generation_ = 0;

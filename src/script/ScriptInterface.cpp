@@ -236,6 +236,10 @@ tPKQVariantClosure ScriptInterface::OpenCallbacks()
         if (!holder)
             return {nullptr, nullptr};
         holder->object = hostapi::PKQCreateArrayObject();
+        // A host out of memory now may have memory on the next read: only
+        // an array that exists is kept.
+        if (!holder->object)
+            return {nullptr, nullptr};
         openCallbacks = std::move(holder);
     }
     return {openCallbacks->object, openCallbacks->CallThis()};

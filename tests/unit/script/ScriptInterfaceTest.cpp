@@ -129,6 +129,16 @@ TEST_F(ScriptInterfaceTest, OpenCallbacksGetTheNamesByIndexAndTheOtherNamesWithT
     EXPECT_EQ(otherNames, (std::vector<Texts>{{u"a2", u"#0", u"d2", u"#3"}, {u"absent"}, {u"absent"}, {}}));
 }
 
+// An array the host could not make is asked for again on the next read.
+TEST_F(ScriptInterfaceTest, AFailedCallbackArrayIsTriedAgainOnTheNextRead)
+{
+    runtime.FailArrayCreations(1);
+    EXPECT_EQ(linked->OpenCallbacks().Object, nullptr);
+    const tPKQVariantClosure callbacks = linked->OpenCallbacks();
+    EXPECT_NE(callbacks.Object, nullptr);
+    EXPECT_EQ(linked->OpenCallbacks().Object, callbacks.Object) << "and kept once made";
+}
+
 TEST_F(ScriptInterfaceTest, MembersAnswerMinusOneWhileNoInterfaceIsPublished)
 {
     MultiTrackCallbackIntf* const published = std::exchange(TheProcessState().scriptInterface, nullptr);
