@@ -20,7 +20,8 @@ public:
     // opens the decoder on it. S_OK with the decoder in `out` (one reference
     // for the caller); otherwise null in `out` and: E_FAIL when no decoder
     // could be made, no provider exists, a stream is missing or the decoder
-    // cannot open it; the provider's own negative code when it fails.
+    // cannot open it, or opening it throws; the provider's own negative
+    // code when it fails.
     HRESULT VY_STDCALL OpenMediaInstance(const char16_t* name, IHSSWaveDecoder** out) override
     {
         if (!out)
@@ -31,9 +32,17 @@ public:
             return E_FAIL;
         HSSStorageProvider* provider = StorageProvider();
         IStream* stream = nullptr;
-        HRESULT result = provider ? provider->OpenStreamForRead(name, &stream) : E_FAIL;
-        if (SUCCEEDED(result))
-            result = decoder->AttachStream(stream, name) ? S_OK : E_FAIL;
+        HRESULT result = E_FAIL;
+        try {
+            result = provider ? provider->OpenStreamForRead(name, &stream) : E_FAIL;
+            if (SUCCEEDED(result))
+                result = decoder->AttachStream(stream, name) ? S_OK : E_FAIL;
+        } catch (...) {
+            // Opening runs host code (the gain query) that may throw; the
+            // open fails and everything it took is given back below (the
+            // decoder's release closes what it had opened).
+            result = E_FAIL;
+        }
         if (stream)
             stream->Release(); // the decoder keeps its own reference
         if (SUCCEEDED(result)) {

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -39,15 +40,20 @@ public:
     HRESULT answer = S_OK;
 };
 
-// `length` mono frames whose sample k is k; opens only when `opens` says so.
+// `length` mono frames whose sample k is k; opens only when `opens` says
+// so, and throws while opening when `throws` says so (as a host's gain-query
+// callback may).
 class CountingDecoder : public BasicHSSDecoder {
 public:
     static inline bool opens = true;
+    static inline bool throws = false;
     static inline int live = 0;
     static constexpr std::uint32_t length = 1000;
     CountingDecoder() { ++live; }
     bool OpenStream(IStream*, const char16_t*, HSSWaveFormat& f) override
     {
+        if (throws)
+            throw std::runtime_error("the gain query threw");
         f = HSSWaveFormat{48000, 1, kSampleFormatFloat32, 2, length, 20, {}};
         return opens;
     }
@@ -115,6 +121,13 @@ TEST(BasicHSSModule, FailedOpensLeaveNothingBehind)
         EXPECT_EQ(module.OpenMediaInstance(u"x", &decoder), expected);
         EXPECT_EQ(std::tuple(decoder, CountingDecoder::live, References(stream)), std::tuple(nullptr, 0, 1u));
     }
+    // An exception while the decoder opens fails the open the same way.
+    std::tie(provider.stream, provider.answer, CountingDecoder::opens, CountingDecoder::throws) =
+        std::tuple(stream, S_OK, true, true);
+    IHSSWaveDecoder* decoder = nullptr;
+    EXPECT_EQ(Module(&provider, nullptr).OpenMediaInstance(u"x", &decoder), E_FAIL);
+    EXPECT_EQ(std::tuple(decoder, CountingDecoder::live, References(stream)), std::tuple(nullptr, 0, 1u));
+    CountingDecoder::throws = false;
     EXPECT_EQ(Module(&provider, nullptr).OpenMediaInstance(u"x", nullptr), E_INVALIDARG);
     CountingDecoder::opens = true;
     EXPECT_EQ(stream->Release(), 0u);
