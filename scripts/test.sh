@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Sets everything up and runs the whole test suite: the debug build, the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, the concurrency
-# tests under ThreadSanitizer, and the Windows builds (scripts/test-windows.sh:
-# the DLLs checked, the 64-bit suite under Wine, one render compared).
+# Sets everything up and runs the whole test suite: the debug build; the
+# unit and integration tests once more, optimised with debug info (undefined
+# behaviour and races often show only then); the AddressSanitizer +
+# UndefinedBehaviorSanitizer build; the concurrency tests under
+# ThreadSanitizer; and the Windows builds (scripts/test-windows.sh: the DLLs
+# checked, the 64-bit suite under Wine, one render compared).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 jobs=$(nproc)
-for preset in dev asan tsan; do
+for preset in dev opt asan tsan; do
   echo "== $preset =="
   cmake --preset "$preset"
   if [ "$preset" = tsan ]; then
