@@ -47,16 +47,17 @@ bool DecodeVorbis(const char* path, Digest& digest)
     OggVorbis_File file;
     if (ov_fopen(path, &file) != 0)
         return false;
-    const int channels = ov_info(&file, -1)->channels;
-    if (channels > 8) {
-        ov_clear(&file);
-        return false;
-    }
     float** planes = nullptr;
     int section = 0;
     long frames = 0;
     static float interleaved[4096 * 8];
     while ((frames = ov_read_float(&file, &planes, 4096, &section)) > 0) {
+        // A chained file may change its channel count from link to link.
+        const int channels = ov_info(&file, section)->channels;
+        if (channels > 8) {
+            ov_clear(&file);
+            return false;
+        }
         for (long n = 0; n < frames; ++n)
             for (int c = 0; c < channels; ++c)
                 interleaved[n * channels + c] = planes[c][n];
