@@ -40,7 +40,13 @@ std::size_t SequenceLength(std::uint8_t lead)
     return lead < 0xFC ? 5 : 6;
 }
 
-// The code unit of one complete multi-byte sequence, or U+FFFD.
+bool IsContinuation(std::uint8_t byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+// The code unit of one complete multi-byte sequence (every byte after the
+// lead is a continuation byte), or U+FFFD.
 char16_t DecodeSequence(const std::uint8_t* sequence, std::size_t length)
 {
     // Four-, five- and six-byte forms encode code points beyond U+FFFF (or
@@ -48,23 +54,12 @@ char16_t DecodeSequence(const std::uint8_t* sequence, std::size_t length)
     if (length > 3)
         return kReplacement;
     std::uint32_t code = sequence[0] & (length == 2 ? 0x1Fu : 0x0Fu);
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((sequence[k] & 0xC0) != 0x80)
-            return kReplacement;
+    for (std::size_t k = 1; k < length; ++k)
         code = (code << 6) | (sequence[k] & 0x3Fu);
-    }
     const bool overlong = length == 2 ? code < 0x80 : code < 0x800;
     if (overlong || IsSurrogate(code))
         return kReplacement;
     return static_cast<char16_t>(code);
-}
-
-bool HoldsZero(const std::uint8_t* bytes, std::size_t size)
-{
-    for (std::size_t k = 0; k < size; ++k)
-        if (bytes[k] == 0)
-            return true;
-    return false;
 }
 
 std::u16string DecodeUtf8(const std::uint8_t* bytes, std::size_t size)
@@ -80,12 +75,15 @@ std::u16string DecodeUtf8(const std::uint8_t* bytes, std::size_t size)
             ++i;
             continue;
         }
-        if (size - i < length || HoldsZero(bytes + i + 1, length - 1)) {
-            text.push_back(kReplacement);
-            return text;
-        }
-        text.push_back(DecodeSequence(bytes + i, length));
-        i += length;
+        // The continuation bytes that follow, up to the announced length. A
+        // byte that is not one (a tab, a line end, an ASCII letter, a zero)
+        // is never part of the sequence: it ends the broken part, which
+        // becomes one U+FFFD, and is read again on its own.
+        std::size_t taken = 1;
+        while (taken < length && i + taken < size && IsContinuation(bytes[i + taken]))
+            ++taken;
+        text.push_back(taken == length ? DecodeSequence(bytes + i, length) : kReplacement);
+        i += taken;
     }
     return text;
 }

@@ -34,8 +34,10 @@ TEST(TrackListEncoding, DecodesUtf8AndUtf16LittleEndian)
         {{0xED, 0xA0, 0x80, 0xED, 0xBF, 0xBF, 'a'}, u"\uFFFD\uFFFDa"},
         {{0xF0, 0x9F, 0x8E, 0xB5, 0xF7, 0xBF, 0xBF, 0xBF, 0xF8, 0x88, 0x80, 0x80, 0x80, 0xFC, 0x84, 0x80, 0x80, 0x80, 0x80, 'a'},
          u"\uFFFD\uFFFD\uFFFD\uFFFDa"},
-        // A bad continuation byte: the whole announced length is taken, whatever its bytes are.
-        {{0xC3, 'A', 'B', 0xE2, 0x82, 'A', 'B'}, u"\uFFFDB\uFFFDB"},
+        // A sequence broken by a byte that is not a continuation byte ends before it: one
+        // replacement, and the byte is read again, so separators after Latin-1 text separate.
+        {{0xC3, 'A', 'B', 0xE2, 0x82, 'A', 0xF0, 0x9F, 0x8E, 'B'}, u"\uFFFDAB\uFFFDA\uFFFDB"},
+        {{0xE9, '\t', 'x', 0xE9, '\r', '\n', 0xE8, 0xE9, '\n'}, u"\uFFFD\tx\uFFFD\r\n\uFFFD\uFFFD\n"},
         {{'a', 0xFE, 'b', 0xFF, 0x80, 0xBF}, u"a\uFFFDb\uFFFD\uFFFD\uFFFD"}, // bytes that cannot lead
         // A zero byte ends the text, also inside a sequence; so does a cut-off sequence.
         {{'a', 0x00, 'b'}, u"a"}, {{'a', 0xE2, 0x00, 0x82, 'b'}, u"a\uFFFD"},
