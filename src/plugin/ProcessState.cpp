@@ -6,8 +6,8 @@
 
 ProcessState& TheProcessState()
 {
-    static ProcessState state;
-    return state;
+    static ProcessState* const state = new ProcessState();
+    return *state;
 }
 
 BasicHSSLogger& FallbackLogger()
@@ -42,15 +42,16 @@ ModuleRegistry* ProcessState::EnsureRegistry(const std::u16string& name)
 {
     if (!registry) {
         try {
-            registry = std::make_unique<ModuleRegistry>(name, &FallbackLogger());
+            registry = new ModuleRegistry(name, &FallbackLogger());
         } catch (const std::bad_alloc&) {
             // An allocation failure leaves the registry absent.
         }
     }
-    return registry.get();
+    return registry;
 }
 
 void ProcessState::DestroyRegistry()
 {
-    registry.reset();
+    delete registry;
+    registry = nullptr;
 }

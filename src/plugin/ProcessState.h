@@ -52,9 +52,11 @@ struct ProcessState {
     // The gain queries of the built-in decoders; either may be null.
     OwnedGainQuery opusGainQuery;
     OwnedGainQuery vorbisGainQuery;
-    // The registry of linked decoder modules; null until an entry point
-    // creates it.
-    std::unique_ptr<ModuleRegistry> registry;
+    // The registry of linked decoder modules, owned; null until an entry
+    // point creates it. Only DestroyRegistry deletes it (a successful
+    // V2Unlink): at process exit the modules it holds may live in libraries
+    // that are already unloaded, so nothing releases them then.
+    ModuleRegistry* registry = nullptr;
     // The script side's callback interface for new multi-track decoders;
     // null while the script face is not linked.
     MultiTrackCallbackIntf* scriptInterface = nullptr;
@@ -72,7 +74,10 @@ struct ProcessState {
     void DestroyRegistry();
 };
 
-// The one process-wide instance.
+// The one process-wide instance. It is never destroyed: what it holds
+// belongs to the host (its provider, its script objects) or to libraries
+// the host may have unloaded by the time static objects are destroyed, so
+// at process exit nothing is released.
 ProcessState& TheProcessState();
 
 // The logger a new registry starts with: writes to the debugger output.

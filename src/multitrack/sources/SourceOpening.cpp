@@ -20,7 +20,7 @@ IHSSWaveDecoder* OpenBuiltinSource(const std::u16string& path, const std::u16str
 
 IHSSWaveDecoder* OpenModuleSource(const std::u16string& path)
 {
-    ModuleRegistry* registry = TheProcessState().registry.get();
+    ModuleRegistry* registry = TheProcessState().registry;
     if (!registry)
         return nullptr;
     IHSSModule* module = FindModuleForFile(*registry, path.c_str());
@@ -56,7 +56,7 @@ bool ChooseDecoders(const std::u16string& field, bool preferBuiltin)
         return preferBuiltin;
     if (field.front() == u'*')
         return true;
-    ModuleRegistry* registry = TheProcessState().registry.get();
+    ModuleRegistry* registry = TheProcessState().registry;
     if (registry && LinkModule(*registry, field.c_str()))
         return false;
     return preferBuiltin;

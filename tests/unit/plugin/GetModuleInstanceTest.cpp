@@ -5,6 +5,7 @@
 #include "PluginStateGuard.h"
 
 #include <decoders/Over8chSupportOpusDecoder.h>
+#include <multitrack/sources/ModuleLinking.h>
 #include <multitrack/decoder/MultiTrackModule.h>
 #include <platform/DynamicLibrary.h>
 #include <plugin/HostModuleCheck.h>
@@ -12,6 +13,8 @@
 
 #include <vymultitrack/Utf16Text.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -97,6 +100,43 @@ TEST_F(GetModuleInstanceTest, SixteenBitOutputFollowsTheImageThatHoldsTheProvide
         Reset(); // drop the provider before its image goes
         platform::FreeLibrary(handle);
     }
+}
+
+// A linked module and the kept provider whose libraries a host may have
+// unloaded before static objects go: releasing them at exit would call
+// into freed code, so the process exits without touching them.
+TEST_F(GetModuleInstanceTest, NothingIsReleasedAtProcessExit)
+{
+    struct LoudModule final : IHSSModule {
+        HRESULT VY_STDCALL QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+        ULONG VY_STDCALL AddRef() override { return 2; }
+        ULONG VY_STDCALL Release() override { return std::fputs("module released\n", stderr), 1; }
+        HRESULT VY_STDCALL GetCopyrightText(char16_t*, std::uint32_t) override { return E_NOTIMPL; }
+        HRESULT VY_STDCALL GetDescriptionText(char16_t*, std::uint32_t) override { return E_NOTIMPL; }
+        HRESULT VY_STDCALL EnumSupportedExtension(std::uint32_t, char16_t*, char16_t*, std::uint32_t) override
+        {
+            return S_FALSE;
+        }
+        HRESULT VY_STDCALL GetMediaInformation(const char16_t*, void**) override { return E_NOTIMPL; }
+        HRESULT VY_STDCALL CheckMediaSupport(const char16_t*) override { return E_NOTIMPL; }
+        HRESULT VY_STDCALL OpenMediaInstance(const char16_t*, IHSSWaveDecoder**) override { return E_NOTIMPL; }
+    };
+    struct LoudProvider final : HSSStorageProvider {
+        HRESULT VY_STDCALL QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+        ULONG VY_STDCALL AddRef() override { return 2; }
+        ULONG VY_STDCALL Release() override { return std::fputs("provider released\n", stderr), 1; }
+        HRESULT VY_STDCALL OpenStreamForRead(const char16_t*, IStream**) override { return E_FAIL; }
+    };
+    const auto exitLinked = [] {
+        static LoudModule module;
+        static LoudProvider provider;
+        IHSSModule* multiTrack = NewModule(&provider);
+        multiTrack->Release();
+        static_cast<void>(RegisterModule(*TheProcessState().registry, u"LOUD.DLL", &module));
+        std::fputs("exiting\n", stderr);
+        std::exit(0);
+    };
+    EXPECT_EXIT(exitLinked(), testing::ExitedWithCode(0), "exiting\n$") << "nothing written after exit";
 }
 
 } // namespace
