@@ -60,6 +60,16 @@ void LinkScriptInterface(ProcessState& state)
     state.scriptInterface = created;
 }
 
+// Takes back what a link that failed half-way added: its gain setters
+// (their members leave WaveSoundBuffer) and its script interface. Left in
+// place, the setters would keep the unlink refused for as long as they live.
+void RollBackLink(ProcessState& state) noexcept
+{
+    state.opusGainQuery.reset();
+    state.vorbisGainQuery.reset();
+    RetireScriptInterface(state);
+}
+
 void TearDown(ProcessState& state)
 {
     ReleaseBuiltinModules();
@@ -123,6 +133,7 @@ VY_EXPORT HRESULT VY_STDCALL V2Link(HostFunctionExporter* exporter)
         state.refCountAtLink = state.dispatchRefCount;
         return S_OK;
     } catch (...) {
+        RollBackLink(TheProcessState());
         return E_FAIL;
     }
 }
