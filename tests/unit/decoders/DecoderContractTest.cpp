@@ -176,6 +176,31 @@ TEST_F(BuiltinDecoderTest, EachKindOpensThroughItsOwnModuleMadeOnceWithTheProvid
     EXPECT_EQ(TheProcessState().opusModule, first);
 }
 
+// A chained file plays in the first link's format; a later link of fewer
+// channels fills its own and leaves the rest silent. (The first link is two
+// seconds long: vorbisfile skips a first link that fits on one audio page.)
+TEST_F(BuiltinDecoderTest, AChainedVorbisLinkOfFewerChannelsLeavesTheOthersSilent)
+{
+    const testaudio::SignalSpec stereo = TonesShape(2, 88200, 44100), mono = TonesShape(1, 22050, 44100);
+    testaudio::VorbisOptions second;
+    second.serialNumber = 0x56595457;
+    Bytes bytes = testaudio::EncodeVorbis(testaudio::Synthesize(stereo), 2, 44100);
+    const Bytes tail = testaudio::EncodeVorbis(testaudio::Synthesize(mono), 1, 44100, second);
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    provider->Add(u"chain.ogg", bytes);
+    const Decoder decoder(OpenBuiltinDecoder(BuiltinDecoderKind::Vorbis, u"chain.ogg"));
+    ASSERT_TRUE(decoder);
+    EXPECT_EQ(std::pair(FormatOf(decoder.get()).channelCount, FormatOf(decoder.get()).totalSamples), std::pair(2u, std::uint64_t{110250}));
+    const std::vector<float> samples = DecodeAll(decoder.get(), 2, 4097);
+    ASSERT_EQ(samples.size(), 2u * 110250u);
+    ExpectEachChannelCarriesItsOwnTone({samples.begin(), samples.begin() + 2 * 88200}, stereo);
+    std::vector<float> left, right;
+    for (std::size_t i = 2 * 88200; i < samples.size(); i += 2)
+        left.push_back(samples[i]), right.push_back(samples[i + 1]);
+    ExpectEachChannelCarriesItsOwnTone(left, mono);
+    EXPECT_EQ(std::count(right.begin(), right.end(), 0.0f), 22050);
+}
+
 TEST(VorbisGain, BadTextOrNoTagCountsAsZeroAndTheGainStaysFinite)
 {
     for (const auto& [text, db] : {std::pair<const char*, float>{"-6.50 dB", -6.5f}, {"+2.5dB", 2.5f}, {"  4", 4.0f}, {"loud", 0.0f},
