@@ -4,6 +4,8 @@
 
 #include <decoders/SimpleVorbisDecoder.h>
 
+#include <stdexcept>
+
 namespace {
 
 // The Opus decoder through opusfile reads files of one-second pages (those
@@ -174,6 +176,27 @@ TEST_F(BuiltinDecoderTest, EachKindOpensThroughItsOwnModuleMadeOnceWithTheProvid
     EXPECT_NE(TheProcessState().vorbisModule, nullptr);
     EXPECT_TRUE(Decoder(OpenBuiltinDecoder(BuiltinDecoderKind::Opus, u"a.opus")));
     EXPECT_EQ(TheProcessState().opusModule, first);
+}
+
+// A script gain callback may raise while a source opens: the open fails and
+// leaves nothing behind (the leak checker sees the decoder, its state and
+// its stream references otherwise).
+TEST_F(BuiltinDecoderTest, AGainQueryThatThrowsFailsTheOpenAndLeavesNothing)
+{
+    struct ThrowingQuery final : QueryGainInterface {
+        std::int32_t QueryGain(const char16_t*, float*) override { throw std::runtime_error("the callback raised"); }
+    } throwing;
+    provider->Add(u"a.opus", TonesFile(2, 4800));
+    provider->Add(u"a.ogg", testaudio::EncodeVorbis(testaudio::Synthesize(TonesShape(2, 4800)), 2, 48000));
+    const std::tuple<BuiltinDecoderKind, const char16_t*, OwnedGainQuery*> rows[] = {
+        {BuiltinDecoderKind::Opus, u"a.opus", &TheProcessState().opusGainQuery},
+        {BuiltinDecoderKind::Vorbis, u"a.ogg", &TheProcessState().vorbisGainQuery}};
+    for (const auto& [kind, name, query] : rows) {
+        query->reset(&throwing); // kept by the test: no deleter
+        EXPECT_FALSE(Decoder(OpenBuiltinDecoder(kind, name))) << (kind == BuiltinDecoderKind::Opus ? "Opus" : "Vorbis");
+        *query = nullptr;
+        EXPECT_TRUE(Decoder(OpenBuiltinDecoder(kind, name))) << "the next open, without the callback";
+    }
 }
 
 // A chained file plays in the first link's format; a later link of fewer
