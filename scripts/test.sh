@@ -3,7 +3,8 @@
 # unit and integration tests once more, optimised with debug info (undefined
 # behaviour and races often show only then); the AddressSanitizer +
 # UndefinedBehaviorSanitizer build; the concurrency tests under
-# ThreadSanitizer; and the Windows builds (scripts/test-windows.sh: the DLLs
+# ThreadSanitizer; a short run of every fuzz target (scripts/fuzz-ci.sh);
+# and the Windows builds (scripts/test-windows.sh: the DLLs
 # checked, the 64-bit suite under Wine, one render compared).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,5 +21,7 @@ for preset in dev opt asan tsan; do
   fi
   ctest --preset "$preset" -j "$jobs" --no-tests=error
 done
+echo "== fuzz =="
+./scripts/fuzz-ci.sh
 ./scripts/test-windows.sh
 echo "== all tests passed =="
