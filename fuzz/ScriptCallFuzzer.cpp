@@ -23,7 +23,9 @@
 #include <host/script/Script.h>
 #include <host/script/ScriptException.h>
 
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +38,9 @@ constexpr int kMaxCalls = 48;
 
 const char16_t* const kLists[] = {u"BGM.mtrk", u"Duo.mchx", u"d.wav|l.wav|Inline.mtrk"};
 const char16_t* const kIds[] = {u"bgm.mtrk", u"BGM.MTRK", u"f.wav", u"inline.mtrk", u"battle", u"", u"x/y"};
+const std::array<double, 8> kExtremes = {1e30, -1e30, std::numeric_limits<double>::infinity(),
+                                          -std::numeric_limits<double>::infinity(),
+                                          std::numeric_limits<double>::quiet_NaN(), 1e-310, 4294967296.0, -4294967297.0};
 const char16_t* const kTracks[] = {u"drums", u"Bass", u"lead", u"d", u"l.wav", u"left", u"right", u"nosuch"};
 
 void AddText(host::MemoryStorageProvider* storage, const char16_t* name, const std::string& text)
@@ -107,7 +112,20 @@ private:
 
     host::Variant Id() { return host::Variant(kIds[input_.Below(std::size(kIds) - 1)]); }
     host::Variant TrackName() { return host::Variant(kTracks[input_.Below(std::size(kTracks) - 1)]); }
-    double Volume() { return input_.Byte() / 64.0 - 0.5; }
+    // Mostly an ordinary level; the top byte values give what a script may
+    // pass as well (huge, infinite, not a number, subnormal), after which
+    // the output need not stay finite.
+    double Volume()
+    {
+        const std::uint8_t byte = input_.Byte();
+        if (byte < kExtremes.size()) {
+            extremeVolume_ = true;
+            return kExtremes[byte];
+        }
+        return byte / 64.0 - 0.5;
+    }
+    // A real that no integer type holds, or none at all.
+    double ExtremeReal() { return kExtremes[input_.Below(kExtremes.size() - 1)]; }
 
     host::Variant Tracks()
     {
@@ -131,7 +149,7 @@ private:
         case 0: return;
         case 1: args.emplace_back(static_cast<int>(input_.Below(999))); return;
         case 2: args.emplace_back(-5); return;
-        default: args.emplace_back(12.5); return;
+        default: args.emplace_back(input_.Byte() % 2 == 0 ? 12.5 : ExtremeReal()); return;
         }
     }
 
@@ -152,7 +170,7 @@ private:
                 points.emplace_back(static_cast<int>(input_.Below(9600)));
             return host::Array(points);
         }
-        case 2: return host::Variant(1234.75);
+        case 2: return host::Variant(input_.Byte() % 2 == 0 ? 1234.75 : ExtremeReal());
         default: return host::Variant(u"480");
         }
     }
@@ -210,7 +228,7 @@ private:
     void Render()
     {
         if (Stream* stream = Pick())
-            (void)fuzz::RenderChecked(stream->decoder, stream->format, 1 + input_.Below(2047), true);
+            (void)fuzz::RenderChecked(stream->decoder, stream->format, 1 + input_.Below(2047), !extremeVolume_);
     }
 
     void Seek()
@@ -263,6 +281,7 @@ private:
     IHSSModule* module_;
     fuzz::FuzzBytes& input_;
     std::vector<Stream> streams_;
+    bool extremeVolume_ = false;
 };
 
 void RunLinked(host::ScriptRuntime& runtime, fuzz::FuzzBytes& input)

@@ -22,6 +22,7 @@
 #include <host/MemoryStorageProvider.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -111,8 +112,10 @@ private:
     std::uint32_t seed_;
 };
 
+// `loudVolume` is set on the first track late in the run: for 16-bit output
+// a level no sample can hold, which the conversion must survive.
 void Play(IHSSModule* module, const std::u16string& url, const std::vector<std::u16string>& names,
-          std::uint32_t sampleFormat, std::uint32_t seed)
+          std::uint32_t sampleFormat, std::uint32_t seed, float loudVolume)
 {
     IHSSWaveDecoder* decoder = nullptr;
     if (module->OpenMediaInstance(url.c_str(), &decoder) != S_OK) {
@@ -138,7 +141,7 @@ void Play(IHSSModule* module, const std::u16string& url, const std::vector<std::
     session.Render();
     session.Seek();
     session.Render();
-    session.Mask({selected.front()}, 2.0f, 0);
+    session.Mask({selected.front()}, loudVolume, 0);
     session.Seek();
     session.Render();
     decoder->Release();
@@ -165,7 +168,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t first = input.Byte();
     const std::u16string url = StoreList(fixture.storage, first % 3, input);
     const std::vector<std::u16string> names = TrackNames(fixture.storage, url);
-    Play(fixture.floatModule, url, names, kSampleFormatFloat32, first / 3u);
-    Play(fixture.sixteenBitModule, url, names, kSampleFormatInt16, first / 3u + 7u);
+    const float beyondInt16[] = {1e30f, -1e30f, std::numeric_limits<float>::infinity(),
+                                 std::numeric_limits<float>::quiet_NaN()};
+    Play(fixture.floatModule, url, names, kSampleFormatFloat32, first / 3u, 2.0f);
+    Play(fixture.sixteenBitModule, url, names, kSampleFormatInt16, first / 3u + 7u, beyondInt16[first % 4]);
     return 0;
 }
