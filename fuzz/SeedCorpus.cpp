@@ -47,6 +47,13 @@ private:
     int count_ = 0;
 };
 
+// Two streams one after the other: a chained Ogg file.
+Bytes Chained(Bytes first, const Bytes& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
 Bytes WithHeader(std::uint8_t choice, const Bytes& file)
 {
     Bytes bytes{choice, 37, 100, 9};
@@ -65,6 +72,13 @@ void WriteSourceSeeds(SeedFolder& seeds)
     gains.r128TrackGainQ8 = 512;
     testaudio::VorbisOptions replayGain;
     replayGain.replayGainTrack = "-6.50 dB";
+    testaudio::OpusOptions secondLink;
+    secondLink.serialNumber = 77;
+    testaudio::VorbisOptions secondVorbisLink;
+    secondVorbisLink.serialNumber = 78;
+    const Bytes chainedOpus = Chained(fuzz::TestSourceBytes(u"s.opus"), testaudio::EncodeOpus(mono, 1, 44100, secondLink));
+    const Bytes chainedVorbis = Chained(fuzz::TestSourceBytes(u"v.ogg"), testaudio::EncodeVorbis(mono, 1, 44100, secondVorbisLink));
+    const Bytes surround = testaudio::EncodeOpus(testaudio::Synthesize(testaudio::DistinctTones(6, 960)), 6, 48000);
     // Kind in the low two bits: WAV, Opus automatic, Opus own reader, Vorbis.
     const std::vector<std::pair<std::uint8_t, Bytes>> files = {
         {0, host::WriteWavFloat(stereo, 2, 48000)},
@@ -78,6 +92,11 @@ void WriteSourceSeeds(SeedFolder& seeds)
         {2, fuzz::TestSourceBytes(u"m.opus")},
         {3, fuzz::TestSourceBytes(u"v.ogg")},
         {3, testaudio::EncodeVorbis(mono, 1, 44100, replayGain)},
+        {1, chainedOpus},
+        {2, chainedOpus},
+        {1, surround},
+        {2, surround},
+        {3, chainedVorbis},
     };
     for (const auto& [kind, file] : files)
         for (std::uint8_t mode = 0; mode < 3; ++mode)
