@@ -16,7 +16,7 @@ public:
 
 ModuleRegistry& RegistryOrFail()
 {
-    ModuleRegistry* registry = TheProcessState().registry.get();
+    ModuleRegistry* registry = TheProcessState().registry;
     if (!registry)
         Fail("the plug-in has no module registry");
     return *registry;
