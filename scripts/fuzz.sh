@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# A longer fuzzing campaign: every target for MINUTES minutes (default 5)
-# in the fuzz preset, on a corpus kept in build/fuzz/corpus/<target>/ and
+# A longer fuzzing campaign:
+#   scripts/fuzz.sh [MINUTES [TARGET...]]
+# runs every target (or the TARGETs named) for MINUTES minutes each
+# (default 5), one after the other, in the fuzz preset (two campaigns on
+# different targets may run side by side), on a corpus kept in build/fuzz/corpus/<target>/ and
 # grown across runs (the seeds and regression inputs are read too). Prints
 # per target the executions, coverage (cov/ft) and whether it crashed; the
 # inputs of a crash stay in build/fuzz/crashes/<target>/ (minimise one with
@@ -10,11 +13,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/fuzz-common.sh
 minutes=${1:-5}
+shift $(($# > 0 ? 1 : 0))
+targets=("${@:-${fuzz_targets[@]}}")
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)" >/dev/null
 ./scripts/fuzz-seeds.sh >/dev/null
 failed=0
-for target in "${fuzz_targets[@]}"; do
+for target in "${targets[@]}"; do
   fuzz_run "$target" $((minutes * 60)) "$fuzz_build/corpus/$target" "$fuzz_build/seeds/$target" \
     "fuzz/regressions/$target" || failed=1
 done
