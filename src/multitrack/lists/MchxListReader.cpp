@@ -82,7 +82,7 @@ private:
     std::u16string ReadChannel(const std::vector<std::u16string>& fields)
     {
         const std::int32_t count = fields.size() < 2 ? 0 : ParseIntegerField(fields[1]);
-        if (count <= 0)
+        if (count <= 0 || count > kMaxTrackChannels)
             return u"invalid channel count";
         if (list.channelCount > 0)
             return u"duplicated channel found";

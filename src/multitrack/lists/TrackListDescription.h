@@ -46,6 +46,11 @@ struct ListedChannelTrack {
 // slot can name.
 inline constexpr std::size_t kMaxChannelSlots = 8;
 inline constexpr std::int32_t kFirstUnnamableChannel = 255;
+// The most output channels a ".mchx" list may ask for: as many as an Opus or
+// Vorbis source can have (only the first kMaxChannelSlots ever carry
+// sound). A larger count would make every block the host asks for
+// gigabytes long, or overflow its size on a 32-bit host.
+inline constexpr std::int32_t kMaxTrackChannels = 255;
 
 struct TrackListDescription {
     TrackListForm form = TrackListForm::MtrkFile;

@@ -57,6 +57,8 @@ TEST(TrackListReader, MchxRefusesAtTheFirstFailingLineOrAfterTheLast)
     const Row rows[] = {
         {u"", u"", 0, 0},
         {u"channel\t0\n", u"invalid channel count", 1, 0},
+        {u"channel\t256\n", u"invalid channel count", 1, 0}, // beyond any source's channels
+        {u"channel\t255\n", u"no track", 0, 0},
         {u"channel\t2\n#\nchannel\t2\n", u"duplicated channel found", 3, 0},
         {u"source\n", u"invalid source", 1, 0},
         {u"source\ta.opus\nsource\tb.opus\tlib.so\n", u"multi source found", 2, 2},
