@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the codec libraries (libogg, opus, libvorbis, opusfile, libopusenc)
-# from Debian's own source packages, of the versions the installed -dev
-# packages have, as static libraries under build/codecs/TARGET/prefix.
+# and the loudness meter mtrk-render links (libebur128) from Debian's own
+# source packages, of the versions the installed -dev packages have, as
+# static libraries under build/codecs/TARGET/prefix.
 #
 #   scripts/codecs.sh [TARGET]     TARGET: native (default),
 #                                  i686-w64-mingw32, x86_64-w64-mingw32
@@ -56,11 +57,26 @@ version_of() {
     { echo "codecs: $1 is not installed (scripts/setup.sh installs it)" >&2; exit 1; }
 }
 
+# libebur128 is a CMake project, built apart from the autotools ones above
+# at Debian's level.
+ebur128_level=-O2
+
+# The source package's version of an installed -dev package: no epoch, and
+# no suffix of a binary-only rebuild (libebur128-dev 1.2.6-1+b1 comes from
+# the source 1.2.6-1).
+source_version_of() {
+  local version
+  version=$(version_of "$1")
+  version=${version#*:}
+  echo "${version%+b[0-9]*}"
+}
+
 recipe="target=$target cflags=$extra_cflags script=$(sha256sum "$0" | cut -c1-16)"
 for entry in "${packages[@]}"; do
   read -r source dev level _ <<<"$entry"
   recipe+=" $source=$(version_of "$dev")($level)"
 done
+recipe+=" libebur128=$(version_of libebur128-dev)($ebur128_level)"
 
 work="$root/build/codecs/$target"
 prefix="$work/prefix"
@@ -98,6 +114,57 @@ fetch_sources() {
   ((${#missing[@]})) || return 0
   ensure_deb_src
   (cd "$downloads" && apt-get source -qq -o APT::Sandbox::User=root --download-only "${missing[@]}")
+}
+
+# libebur128 builds from its source package's upstream tarball alone (the
+# Debian part holds only packaging, and Debian's mirror may lack it, which
+# fails the download as a whole); the tarball is checked against the sum in
+# the .dsc, which apt has checked against the signed index.
+ebur128_tarball() {
+  local version
+  version=$(source_version_of libebur128-dev)
+  echo "$root/build/codecs/downloads/libebur128_${version%-*}.orig.tar.gz"
+}
+
+fetch_ebur128() {
+  local downloads="$root/build/codecs/downloads" version tarball dsc sum log=
+  version=$(source_version_of libebur128-dev)
+  tarball=$(ebur128_tarball)
+  dsc="$downloads/libebur128_$version.dsc"
+  if [ ! -f "$tarball" ] || [ ! -f "$dsc" ]; then
+    ensure_deb_src
+    # Judged by the files it leaves, not by its exit code.
+    log=$(cd "$downloads" && apt-get source -qq -o APT::Sandbox::User=root --download-only "libebur128=$version" 2>&1) ||
+      true
+  fi
+  [ -f "$dsc" ] && [ -f "$tarball" ] ||
+    { echo "$log" >&2; echo "codecs: cannot download the source package libebur128 $version" >&2; exit 1; }
+  sum=$(awk -v name="$(basename "$tarball")" \
+    '/^Checksums-Sha256:/ { inside = 1; next } /^[^ ]/ { inside = 0 } inside && $3 == name { print $1 }' "$dsc")
+  echo "$sum  $tarball" | sha256sum --check --quiet ||
+    { echo "codecs: $tarball does not match $dsc" >&2; rm -f "$tarball"; exit 1; }
+}
+
+build_ebur128() {
+  local tree="$work/src/libebur128" toolchain=()
+  rm -rf "$tree"
+  mkdir -p "$tree"
+  tar -xzf "$(ebur128_tarball)" -C "$tree" --strip-components=1
+  # Windows: the project's own MinGW toolchain files (compilers and search
+  # paths of the target).
+  [ "$target" = native ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-${target%%-*}.cmake")
+  echo "codecs: building libebur128 $(version_of libebur128-dev) for $target" >&2
+  if ! (
+    cmake -S "$tree" -B "$tree/build" "${toolchain[@]}" -DCMAKE_BUILD_TYPE=None \
+      -DCMAKE_C_FLAGS="$ebur128_level -g $extra_cflags" -DBUILD_SHARED_LIBS=OFF -DWITH_STATIC_PIC=ON \
+      -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib
+    cmake --build "$tree/build" -j "$(nproc)"
+    cmake --install "$tree/build"
+  ) >"$work/libebur128.log" 2>&1; then
+    tail -n 30 "$work/libebur128.log" >&2
+    echo "codecs: building libebur128 failed; the whole log is $work/libebur128.log" >&2
+    exit 1
+  fi
 }
 
 # dpkg-source applies Debian's patches after unpacking, which can leave an
@@ -141,6 +208,7 @@ build_one() {
 }
 
 fetch_sources
+fetch_ebur128
 rm -rf "$prefix"
 mkdir -p "$prefix/lib/pkgconfig"
 for entry in "${packages[@]}"; do
@@ -148,6 +216,7 @@ for entry in "${packages[@]}"; do
   # shellcheck disable=SC2086 # the options are words
   build_one "$source" "$dev" "$level" $options
 done
+build_ebur128
 rm -rf "$work/src"
 find "$prefix/lib" -name '*.la' -delete
 echo "$recipe" >"$prefix/recipe"

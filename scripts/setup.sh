@@ -7,7 +7,7 @@ set -euo pipefail
 windows=false
 [ "${1:-}" = --windows ] && windows=true
 packages=(cmake make gcc g++ pkg-config binutils dpkg-dev xz-utils
-          libogg-dev libvorbis-dev libopus-dev libopusfile-dev libopusenc-dev
+          libogg-dev libvorbis-dev libopus-dev libopusfile-dev libopusenc-dev libebur128-dev
           libgtest-dev libbenchmark-dev
           clang libclang-rt-14-dev) # the fuzz step: clang with libFuzzer and its sanitizers
 if $windows; then
