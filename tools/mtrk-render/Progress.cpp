@@ -1,5 +1,6 @@
 #include "Progress.h"
 
+#include "LoudnessMeter.h"
 #include "Text.h"
 
 #include <cmath>
@@ -64,12 +65,15 @@ std::string FormatSummary(const Summary& summary)
 {
     const double duration = summary.rate ? static_cast<double>(summary.frames) / summary.rate : 0.0;
     const double dbfs = summary.peak > 0.0f ? 20.0 * std::log10(summary.peak) : -INFINITY;
+    const double dbtp = summary.truePeak > 0.0 ? 20.0 * std::log10(summary.truePeak) : -INFINITY;
     char numbers[256];
-    std::snprintf(numbers, sizeof numbers, ": %llu frames (%.3f s), %u ch, %u Hz, %s, peak %.3f (%.1f dBFS), %.1fx real time",
+    std::snprintf(numbers, sizeof numbers, ": %llu frames (%.3f s), %u ch, %u Hz, %s, peak %.3f (%.1f dBFS), ",
                   static_cast<unsigned long long>(summary.frames), duration, summary.channels, summary.rate,
-                  summary.float32 ? "float32" : "pcm16", summary.peak, dbfs,
-                  summary.seconds > 0.0 ? duration / summary.seconds : 0.0);
-    return Join("wrote ", summary.output, numbers);
+                  summary.float32 ? "float32" : "pcm16", summary.peak, dbfs);
+    char speed[32];
+    std::snprintf(speed, sizeof speed, "%.1fx real time", summary.seconds > 0.0 ? duration / summary.seconds : 0.0);
+    return Join("wrote ", summary.output, numbers, "true peak ", FormatLevel(dbtp), " dBTP, loudness ",
+                FormatLevel(summary.loudness), " LUFS, range ", FormatLevel(summary.loudnessRange), " LU, ", speed);
 }
 
 } // namespace mtrk

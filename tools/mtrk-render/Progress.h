@@ -5,6 +5,7 @@
 #include "RenderLoop.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -43,11 +44,15 @@ struct Summary {
     std::uint16_t channels = 0;
     bool float32 = true;
     float peak = 0.0f;
+    double truePeak = 0.0;          // 1.0 = full scale
+    double loudness = -INFINITY;    // integrated, LUFS
+    double loudnessRange = 0.0;     // LU
     double seconds = 0.0; // wall-clock time of the render
 };
 
 // "wrote demo.wav: 768000 frames (16.000 s), 2 ch, 48000 Hz, float32,
-// peak 0.812 (-1.8 dBFS), 35.2x real time"
+// peak 0.812 (-1.8 dBFS), true peak -1.6 dBTP, loudness -16.2 LUFS,
+// range 5.3 LU, 35.2x real time"; silence gives "-inf" levels.
 [[nodiscard]] std::string FormatSummary(const Summary& summary);
 
 } // namespace mtrk

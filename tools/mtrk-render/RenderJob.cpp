@@ -5,6 +5,7 @@
 #include "PeakMeter.h"
 #include "GainLanes.h"
 #include "ListLocation.h"
+#include "LoudnessMeter.h"
 #include "PluginSession.h"
 #include "Progress.h"
 #include "ScriptActions.h"
@@ -47,6 +48,12 @@ std::uint64_t StreamPositionAt(const Job& job, std::uint64_t frame)
         if (action.action->kind == ActionKind::Seek && action.frame <= frame)
             position = action.seekTarget + (frame - action.frame);
     return position;
+}
+
+// The output frames the render should reach (0: unknown).
+std::uint64_t ExpectedFrames(const Job& job)
+{
+    return job.duration.value_or(job.format.totalFrames > job.start ? job.format.totalFrames - job.start : 0);
 }
 
 // "bar 5:1" (or "bar 4:2.5") for a stream frame, when there is a tempo.
@@ -205,7 +212,7 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
         return Fail(kExitFailed, error);
 
     Progress progress(!options.quiet && platform::IsTerminal(platform::StandardStream::Error), job.format.rate,
-                      job.duration.value_or(job.format.totalFrames > job.start ? job.format.totalFrames - job.start : 0));
+                      ExpectedFrames(job));
     const auto say = [&](const std::string& line) {
         if (options.quiet)
             return;
@@ -218,9 +225,10 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
                                0, job.format.totalFrames, 0, {0, 0, 0}};
     say(Join("open: ", DescribeOpen(job.stream), "; ", DescribeFormat(opened)));
     PeakMeter peak(job.format);
-    std::optional<Envelope> envelope; // per-bucket peak and RMS, for the plot only
+    LoudnessMeter loudness(job.format, kLoudnessSummary);
+    std::optional<Envelope> envelope;            // per-bucket peak and RMS, for the plot only
     Recorder recorder(job.format.FrameBytes());
-    std::vector<BlockObserver*> observers{&wav, &peak, &progress};
+    std::vector<BlockObserver*> observers{&wav, &peak, &loudness, &progress};
     if (!options.plot.empty())
         observers.push_back(&envelope.emplace(job.format));
     const bool probe = !options.plot.empty() &&
@@ -270,7 +278,7 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
         return Fail(kExitFailed, error);
     }
     Summary summary{options.output, outcome.frames, job.format.rate, job.format.channels, job.format.float32,
-                    peak.Peak(), seconds};
+                    peak.Peak(), loudness.TruePeak(), loudness.Integrated(), loudness.Range(), seconds};
     std::printf("%s\n", FormatSummary(summary).c_str());
     if (!options.plot.empty())
         std::printf("plot: %s\n", options.plot.c_str());

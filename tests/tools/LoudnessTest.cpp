@@ -1,0 +1,117 @@
+// The loudness meters against signals of known loudness, synthesised here
+// (the sine cases of EBU Tech 3341, one of Tech 3342, a peak between
+// samples), fed in blocks of 4096 frames as the render loop feeds them.
+#include "LoudnessMeter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace mtrk {
+namespace {
+
+constexpr std::uint32_t kRate = 48000;
+
+struct Segment {
+    double dbfs; // the sine's peak
+    double seconds;
+};
+
+struct Tone {
+    std::uint16_t channels = 2;
+    int only = -1; // the one channel that sounds; -1: all of them
+    double hertz = 1000.0;
+    double phase = 0.0;
+};
+
+std::vector<float> Sine(const std::vector<Segment>& segments, const Tone& tone = {})
+{
+    std::vector<float> samples;
+    std::uint64_t frame = 0;
+    for (const Segment& segment : segments) {
+        const double amplitude = std::pow(10.0, segment.dbfs / 20.0);
+        for (const auto end = frame + std::llround(segment.seconds * kRate); frame < end; ++frame) {
+            const double value = amplitude * std::sin(2.0 * std::numbers::pi * tone.hertz * frame / kRate + tone.phase);
+            for (int c = 0; c < tone.channels; ++c)
+                samples.push_back(tone.only < 0 || c == tone.only ? static_cast<float>(value) : 0.0f);
+        }
+    }
+    return samples;
+}
+
+template <typename Sample> void Feed(BlockObserver& observer, const std::vector<Sample>& samples, std::uint16_t channels = 2)
+{
+    std::string error;
+    for (std::size_t frame = 0; frame < samples.size() / channels; frame += 4096) {
+        const auto frames = static_cast<std::uint32_t>(std::min<std::size_t>(4096, samples.size() / channels - frame));
+        ASSERT_TRUE(observer.OnBlock(samples.data() + frame * channels, frames, error)) << error;
+    }
+}
+
+// NaN: not checked.
+void ExpectLevel(double measured, double expected, double tolerance)
+{
+    if (std::isinf(expected)) {
+        EXPECT_EQ(measured, expected);
+    } else if (!std::isnan(expected)) {
+        EXPECT_NEAR(measured, expected, tolerance);
+    }
+}
+
+TEST(Loudness, ReadsSignalsOfKnownLoudnessRangeAndTruePeak)
+{
+    constexpr double kUnchecked = NAN;
+    const struct {
+        const char* name;
+        std::vector<Segment> segments;
+        double lufs, lra = kUnchecked, dbtp = kUnchecked;
+        Tone tone = {};
+        bool pcm16 = false;
+    } rows[] = {
+        {"3341 case 1", {{-23, 20}}, -23.0},
+        {"3341 case 1, 16-bit samples", {{-23, 20}}, -23.0, kUnchecked, kUnchecked, {}, true},
+        {"3341 case 2", {{-33, 20}}, -33.0},
+        {"3341 case 3", {{-36, 10}, {-23, 60}, {-36, 10}}, -23.0},
+        {"3341 case 4", {{-72, 10}, {-36, 10}, {-23, 60}, {-36, 10}, {-72, 10}}, -23.0},
+        {"3341 case 5", {{-26, 20}, {-20, 20.1}, {-26, 20}}, -23.0},
+        {"3342 case 1", {{-20, 20}, {-30, 20}}, kUnchecked, 10.0},
+        // Its samples lie 45 degrees off the crests: they peak at -9.0 dBFS.
+        {"a quarter of the rate, 45 degrees", {{-6, 2}}, kUnchecked, kUnchecked, -6.0, {2, -1, kRate / 4.0, std::numbers::pi / 4}},
+        {"silence", {{-INFINITY, 2}}, -INFINITY, 0.0, -INFINITY},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoudnessMeter meter({kRate, 2, !row.pcm16, 0}, kLoudnessSummary);
+        const std::vector<float> sine = Sine(row.segments, row.tone);
+        std::vector<std::int16_t> pcm16;
+        for (float value : sine)
+            pcm16.push_back(static_cast<std::int16_t>(std::lround(value * 32767.0f)));
+        row.pcm16 ? Feed(meter, pcm16) : Feed(meter, sine);
+        ExpectLevel(meter.Integrated(), row.lufs, 0.1);
+        ExpectLevel(meter.Range(), row.lra, 1.0);
+        ExpectLevel(20 * std::log10(meter.TruePeak()), row.dbtp, 0.3);
+    }
+}
+
+// A sine at -23 dBFS in one channel of a 5.1 or 7.1 stream (WAVE order):
+// -26.0 LUFS in a front channel, nothing in the LFE, 1.5 dB more at the
+// sides, and a channel past 7.1 counts as a front one.
+TEST(Loudness, WeighsEachChannelByItsPlaceInTheWaveOrder)
+{
+    const struct {
+        std::uint16_t channels;
+        int only;
+        double lufs;
+    } rows[] = {{6, 0, -26.0}, {6, 3, -INFINITY}, {6, 5, -24.5}, {8, 4, -26.0}, {8, 7, -24.5}, {10, 9, -26.0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.channels << " channels, sound in channel " << row.only);
+        LoudnessMeter meter({kRate, row.channels, true, 0}, kLoudnessIntegrated);
+        Feed(meter, Sine({{-23, 3}}, {row.channels, row.only}), row.channels);
+        ExpectLevel(meter.Integrated(), row.lufs, 0.1);
+    }
+}
+
+} // namespace
+} // namespace mtrk
