@@ -2,6 +2,7 @@
 // (the sine cases of EBU Tech 3341, one of Tech 3342, a peak between
 // samples), fed in blocks of 4096 frames as the render loop feeds them.
 #include "LoudnessMeter.h"
+#include "MomentaryLoudness.h"
 
 #include <gtest/gtest.h>
 
@@ -111,6 +112,18 @@ TEST(Loudness, WeighsEachChannelByItsPlaceInTheWaveOrder)
         Feed(meter, Sine({{-23, 3}}, {row.channels, row.only}), row.channels);
         ExpectLevel(meter.Integrated(), row.lufs, 0.1);
     }
+}
+
+// Reading i covers the 400 ms up to (i + 1) * 100 ms.
+TEST(Loudness, MomentaryCurveReadsEvery100Milliseconds)
+{
+    MomentaryLoudness momentary({kRate, 2, true, 0}, 0);
+    Feed(momentary, Sine({{-60, 1}, {-23, 1.05}}));
+    const std::vector<double>& curve = momentary.Curve();
+    ASSERT_EQ(curve.size(), 20u);
+    EXPECT_NEAR(curve[9], -60.0, 0.1);
+    EXPECT_NEAR(curve[12], -23.0 + 10 * std::log10(0.75), 0.1); // three quarters of the window at -23
+    EXPECT_NEAR(curve[19], -23.0, 0.1);
 }
 
 } // namespace

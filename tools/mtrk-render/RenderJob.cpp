@@ -6,6 +6,7 @@
 #include "GainLanes.h"
 #include "ListLocation.h"
 #include "LoudnessMeter.h"
+#include "MomentaryLoudness.h"
 #include "PluginSession.h"
 #include "Progress.h"
 #include "ScriptActions.h"
@@ -227,10 +228,13 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
     PeakMeter peak(job.format);
     LoudnessMeter loudness(job.format, kLoudnessSummary);
     std::optional<Envelope> envelope;            // per-bucket peak and RMS, for the plot only
+    std::optional<MomentaryLoudness> momentary;  // for the plot only
     Recorder recorder(job.format.FrameBytes());
     std::vector<BlockObserver*> observers{&wav, &peak, &loudness, &progress};
-    if (!options.plot.empty())
+    if (!options.plot.empty()) {
         observers.push_back(&envelope.emplace(job.format));
+        observers.push_back(&momentary.emplace(job.format, ExpectedFrames(job)));
+    }
     const bool probe = !options.plot.empty() &&
                        std::any_of(job.timeline.actions.begin(), job.timeline.actions.end(),
                                    [](const TimelineAction& a) { return a.kind == ActionKind::Delay; });
@@ -258,6 +262,8 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
         plot.markers = Markers(job, actions.Records(), effects, recorder, options.quiet);
         plot.title = Join(options.lists.front(), " -> ", options.output);
         plot.envelope = &*envelope;
+        plot.loudness = &*momentary;
+        plot.integrated = loudness.Integrated();
         plot.rate = job.format.rate;
         plot.frames = outcome.frames;
         plot.startPosition = job.start;

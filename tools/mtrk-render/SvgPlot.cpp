@@ -15,6 +15,8 @@ constexpr double kTop = 48.0;
 constexpr double kChannelHeight = 90.0;
 constexpr double kTrackHeight = 44.0;
 constexpr double kGap = 10.0;
+constexpr double kLoudnessHeight = 90.0;
+constexpr double kLoudnessFloor = -60.0; // LUFS at the panel's foot; 0 LUFS at its head
 
 std::string Escape(const std::string& text)
 {
@@ -107,6 +109,35 @@ void DrawChannel(Canvas& canvas, const PlotInput& input, std::uint16_t channel, 
     canvas.Polygon(shape(rmss), "fill:#3182bd;stroke:none");
 }
 
+double LoudnessY(double top, double lufs)
+{
+    return top + kLoudnessHeight * std::clamp(lufs, kLoudnessFloor, 0.0) / kLoudnessFloor;
+}
+
+// The momentary loudness as a curve on a scale in LUFS, and the integrated
+// loudness as a dashed line with its value.
+void DrawLoudness(Canvas& canvas, const PlotInput& input, double top)
+{
+    canvas.Text(8, top + kLoudnessHeight / 2.0 - 4, "momentary", "font:12px sans-serif;fill:#333");
+    canvas.Text(8, top + kLoudnessHeight / 2.0 + 10, "loudness", "font:12px sans-serif;fill:#333");
+    for (double level = 0.0; level >= kLoudnessFloor; level -= 20.0) {
+        const double y = LoudnessY(top, level);
+        canvas.Line(kLeft, y, kLeft + kPlotWidth, y, "stroke:#ddd;stroke-width:0.5");
+        canvas.Text(kLeft - 4, y + 3, Join(std::to_string(static_cast<int>(level)), " LUFS"), "font:9px sans-serif;fill:#777;text-anchor:end");
+    }
+    const std::vector<double>& curve = input.loudness->Curve();
+    const std::uint64_t step = input.loudness->StepFrames();
+    std::vector<std::pair<double, double>> points;
+    for (std::size_t i = 0; i < curve.size(); ++i)
+        points.emplace_back(canvas.X(std::min<std::uint64_t>((i + 1) * step, input.frames)), LoudnessY(top, curve[i]));
+    canvas.Polygon(points, "fill:none;stroke:#756bb1;stroke-width:1.5", "polyline");
+    const double y = LoudnessY(top, input.integrated);
+    if (input.integrated > -HUGE_VAL)
+        canvas.Line(kLeft, y, kLeft + kPlotWidth, y, "stroke:#d62728;stroke-width:1;stroke-dasharray:6,3");
+    canvas.Text(kLeft + kPlotWidth - 4, y - 4, Join("integrated ", FormatLevel(input.integrated), " LUFS"),
+                "font:bold 11px sans-serif;fill:#d62728;text-anchor:end;paint-order:stroke;stroke:white;stroke-width:3");
+}
+
 void DrawTrack(Canvas& canvas, const PlotInput& input, std::size_t track, double top, double maxGain)
 {
     const double bottom = top + kTrackHeight - 4.0;
@@ -127,7 +158,8 @@ std::string DrawSvg(const PlotInput& input)
 {
     Canvas canvas(input);
     const std::uint16_t channels = input.envelope ? input.envelope->Channels() : 0;
-    const double tracksTop = kTop + channels * (kChannelHeight + kGap);
+    const double loudnessTop = kTop + channels * (kChannelHeight + kGap);
+    const double tracksTop = loudnessTop + (input.loudness ? kLoudnessHeight + kGap : 0.0);
     const double bottom = tracksTop + static_cast<double>(input.gains.size()) * kTrackHeight + 10.0;
     const double height = bottom + 40.0;
     double maxGain = 1.0;
@@ -167,6 +199,8 @@ std::string DrawSvg(const PlotInput& input)
 
     for (std::uint16_t c = 0; c < channels; ++c)
         DrawChannel(canvas, input, c, kTop + c * (kChannelHeight + kGap));
+    if (input.loudness)
+        DrawLoudness(canvas, input, loudnessTop);
     for (std::size_t t = 0; t < input.gains.size(); ++t)
         DrawTrack(canvas, input, t, tracksTop + static_cast<double>(t) * kTrackHeight, maxGain);
 

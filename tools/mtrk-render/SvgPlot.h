@@ -1,13 +1,16 @@
 // One SVG picture of a render: peak and RMS envelope per output channel,
-// one lane per track with the gain the timeline asked for, bar lines when a
+// the momentary loudness with the integrated loudness under them, one lane
+// per track with the gain the timeline asked for, bar lines when a
 // tempo is known, and markers where immediate changes and delayed switches
 // took effect.
 #pragma once
 
 #include "Envelope.h"
 #include "GainLanes.h"
+#include "MomentaryLoudness.h"
 #include "TimeValue.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +32,8 @@ struct PlotMarker {
 struct PlotInput {
     std::string title;
     const Envelope* envelope = nullptr;
+    const MomentaryLoudness* loudness = nullptr; // null: no loudness panel
+    double integrated = -INFINITY;               // LUFS
     std::uint32_t rate = 0;
     std::uint64_t frames = 0;        // output frames
     std::uint64_t startPosition = 0; // stream frame of output frame 0, for the bar lines
