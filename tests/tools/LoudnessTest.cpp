@@ -3,6 +3,7 @@
 // samples), fed in blocks of 4096 frames as the render loop feeds them.
 #include "LoudnessMeter.h"
 #include "MomentaryLoudness.h"
+#include "SpanLoudness.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,19 @@ TEST(Loudness, WeighsEachChannelByItsPlaceInTheWaveOrder)
         Feed(meter, Sine({{-23, 3}}, {row.channels, row.only}), row.channels);
         ExpectLevel(meter.Integrated(), row.lufs, 0.1);
     }
+}
+
+// Spans cut at 5 s and 9 s (blocks straddle both cuts), each a sine at
+// its own level.
+TEST(Loudness, EachSpanReadsItsOwnLevel)
+{
+    SpanLoudness spans({kRate, 2, true, 0}, {9 * kRate, 5 * kRate, 5 * kRate});
+    Feed(spans, Sine({{-30, 5}, {-20, 4}, {-26, 3}}));
+    ASSERT_EQ(spans.Count(), 3u);
+    EXPECT_EQ(spans.Start(1), 5 * kRate);
+    const double levels[] = {-30.0, -20.0, -26.0};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_NEAR(spans.Integrated(i), levels[i], 0.1) << i;
 }
 
 // Reading i covers the 400 ms up to (i + 1) * 100 ms.

@@ -175,7 +175,8 @@ TEST(GainLanes, FollowImmediateFadedAndDelayedChangesWhereTheyTookEffect)
     TimelineAction refused = silenceA;
     refused.changes[0].tracks.names = {u"b"};
     const std::vector<ActionRecord> records = {
-        {&silenceA, 0, {}, true}, {&allUp, 48000, {}, true}, {&delayed, 10, {72000}, true}, {&refused, 5, {}, false}};
+        {&silenceA, 0, {}, true, {}}, {&allUp, 48000, {}, true, {}}, {&delayed, 10, {72000}, true, {}},
+        {&refused, 5, {}, false, {}}};
     // The delayed change shows where the output changed, midway through the fade.
     const auto lines = RequestedGains(stream, records, {0, 48000, 72000, 5}, 48000, 120000);
     ASSERT_EQ(lines.size(), 2u);

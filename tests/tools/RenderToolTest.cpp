@@ -106,6 +106,21 @@ TEST_F(ToolTest, TheDemoRendersEightBarsBitIdenticalForAnyBlockSizeAndSwitchesOn
     EXPECT_EQ((std::mismatch(demo.begin(), demo.end(), nolead.begin()).first - demo.begin() - 44) / 8, kBar5);
 }
 
+// The summary's loudness fields, and --loudness-per-state: one line per
+// span, the first one before any action.
+TEST_F(ToolTest, TheSummaryGivesTheLoudnessAndEachSpanBetweenActionsItsOwn)
+{
+    Write("two.timeline", "1 mask pad 0\n2.5 mask lead 1\n");
+    const Run run = Tool({(Demo() / "demo.mtrk").string(), "-o", "o.wav", "--duration", "4s", "--timeline",
+                          "two.timeline", "--loudness-per-state", "-q"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    for (const char* expected : {" dBTP, loudness -", " LUFS, range ", " LU, ", "\nspan 0.000 s - 1.000 s  from the start: -",
+                                 "\nspan 1.000 s - 2.500 s  from two.timeline:1 (mask pad -> 0): -",
+                                 "\nspan 2.500 s - 4.000 s  from two.timeline:2 (mask lead -> 1): -"})
+        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 4) << run.out; // the summary and three spans
+}
+
 // --pcm16: the plug-in delivers 16-bit samples itself when its storage
 // provider lives in hmdevui.dll; --opt passes a host option.
 TEST_F(ToolTest, SixteenBitOutputAndHostGainOptions)
@@ -195,6 +210,8 @@ TEST_F(ToolTest, EveryErrorExitsNonZeroWithOneLineAndLeavesNoFile)
         {{list, "-o", "keep.wav", "--timeline", "bad.timeline"}, 2,
          "mtrk-render: bad.timeline:3: 'mask' takes TRACKS VOLUME [FADE]\n"},
         {{list, "-o", "o.wav", "--timeline", "absent.timeline"}, 2, "mtrk-render: cannot read timeline absent.timeline: no such file\n"},
+        {{list, "-o", "o.wav", "--loudness-per-state"}, 2,
+         "mtrk-render: --loudness-per-state needs --timeline: it measures the spans between the timeline's actions\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);

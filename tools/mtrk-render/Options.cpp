@@ -58,7 +58,7 @@ bool ParseOption(const std::string& name, const std::optional<std::string>& inli
     std::string value;
     const auto take = [&] { return reader.Value(name, inline_, value, error); };
     if (name == "--check" || name == "--pcm16" || name == "--quiet" || name == "-q" || name == "--help" ||
-        name == "-h" || name == "--demo") {
+        name == "-h" || name == "--demo" || name == "--loudness-per-state") {
         if (inline_ && name != "--demo") {
             error = name;
             error.append(" takes no value");
@@ -70,6 +70,8 @@ bool ParseOption(const std::string& name, const std::optional<std::string>& inli
             out.pcm16 = true;
         else if (name == "--quiet" || name == "-q")
             out.quiet = true;
+        else if (name == "--loudness-per-state")
+            out.loudnessPerState = true;
         else if (name == "--help" || name == "-h")
             out.mode = Mode::Help;
         else {
@@ -143,6 +145,10 @@ bool CheckCombination(Options& out, std::string& error)
 {
     if (out.mode == Mode::Help || out.mode == Mode::Demo)
         return true;
+    if (out.loudnessPerState && out.timeline.empty()) {
+        error = "--loudness-per-state needs --timeline: it measures the spans between the timeline's actions";
+        return false;
+    }
     if (out.mode == Mode::Check) {
         if (!out.output.empty() || !out.plot.empty() || !out.timeline.empty() || out.start || out.duration) {
             error = "--check takes lists only, no --output, --plot, --timeline, --start or --duration";
@@ -224,10 +230,14 @@ LIST is a .mtrk or .mchx file, or an inline name: a.opus|b.ogg|name.mtrk.
       --opt -NAME=VAL host command-line option (e.g. --opt -opus_gain=-6)
       --plugin FILE   plug-in library (default: the one built with this tool)
       --root DIR      storage root (default: the list's folder)
+      --loudness-per-state
+                      with --timeline: the loudness of each span between actions
   -q, --quiet         no progress bar and no log lines
   -h, --help          this text
 
 TIME: 12.5 or 12.5s (seconds), 48000f (frames), 5:1 (bar:beat, needs --bpm).
+The summary gives the loudness by EBU R 128: integrated (LUFS), its range
+(LU) and the true peak (dBTP).
 Exit codes: 0 done, 1 a list did not load or the output failed, 2 bad usage.
 )";
 }

@@ -10,6 +10,7 @@
 #include "PluginSession.h"
 #include "Progress.h"
 #include "ScriptActions.h"
+#include "SpanLoudness.h"
 #include "SvgPlot.h"
 #include "SwitchProbe.h"
 #include "Text.h"
@@ -187,6 +188,36 @@ std::vector<PlotMarker> Markers(Job& job, const std::vector<ActionRecord>& recor
     return markers;
 }
 
+// The output frames where --loudness-per-state begins a new span: those
+// of the timeline's actions.
+std::vector<std::uint64_t> SpanCuts(const Job& job)
+{
+    std::vector<std::uint64_t> cuts;
+    for (const ScheduledAction& action : job.schedule.actions)
+        cuts.push_back(action.frame);
+    return cuts;
+}
+
+// One line per span that the render reached: "span 2.000 s - 8.000 s
+// from demo.timeline:5 (mask lead -> 1): -18.2 LUFS".
+void PrintSpans(const Job& job, const SpanLoudness& spans, const std::vector<ActionRecord>& records,
+                std::uint64_t frames)
+{
+    for (std::size_t i = 0; i < spans.Count() && spans.Start(i) < frames; ++i) {
+        const std::uint64_t end = i + 1 < spans.Count() ? std::min(spans.Start(i + 1), frames) : frames;
+        std::string from;
+        for (const ActionRecord& record : records) {
+            if (record.outputFrame < spans.Start(i) || record.outputFrame >= end)
+                continue;
+            from.append(from.empty() ? "from " : "; ").append(Where(*record.action, job));
+            from.append(" (").append(record.what).append(")");
+        }
+        std::printf("span %s - %s  %s: %s LUFS\n", FormatSeconds(spans.Start(i), job.format.rate).c_str(),
+                    FormatSeconds(end, job.format.rate).c_str(), from.empty() ? "from the start" : from.c_str(),
+                    FormatLevel(spans.Integrated(i)).c_str());
+    }
+}
+
 } // namespace
 
 int Fail(int code, const std::string& message)
@@ -229,12 +260,15 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
     LoudnessMeter loudness(job.format, kLoudnessSummary);
     std::optional<Envelope> envelope;            // per-bucket peak and RMS, for the plot only
     std::optional<MomentaryLoudness> momentary;  // for the plot only
+    std::optional<SpanLoudness> spans;           // --loudness-per-state
     Recorder recorder(job.format.FrameBytes());
     std::vector<BlockObserver*> observers{&wav, &peak, &loudness, &progress};
     if (!options.plot.empty()) {
         observers.push_back(&envelope.emplace(job.format));
         observers.push_back(&momentary.emplace(job.format, ExpectedFrames(job)));
     }
+    if (options.loudnessPerState)
+        observers.push_back(&spans.emplace(job.format, SpanCuts(job)));
     const bool probe = !options.plot.empty() &&
                        std::any_of(job.timeline.actions.begin(), job.timeline.actions.end(),
                                    [](const TimelineAction& a) { return a.kind == ActionKind::Delay; });
@@ -286,6 +320,8 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
     Summary summary{options.output, outcome.frames, job.format.rate, job.format.channels, job.format.float32,
                     peak.Peak(), loudness.TruePeak(), loudness.Integrated(), loudness.Range(), seconds};
     std::printf("%s\n", FormatSummary(summary).c_str());
+    if (spans)
+        PrintSpans(job, *spans, actions.Records(), outcome.frames);
     if (!options.plot.empty())
         std::printf("plot: %s\n", options.plot.c_str());
     return kExitOk;

@@ -85,7 +85,7 @@ void ScriptActions::Perform(const ScheduledAction& scheduled, std::uint64_t outp
     record.outputFrame = outputFrame;
     host::Args args{host::Variant(id_)};
     std::u16string_view member;
-    std::string what;
+    std::string& what = record.what;
     switch (action.kind) {
     case ActionKind::Mask:
         member = u"setMultiTrackMask";
@@ -118,8 +118,9 @@ void ScriptActions::Perform(const ScheduledAction& scheduled, std::uint64_t outp
         what = Join("rebind ", vytext::ToUtf8(id_), " -> ", vytext::ToUtf8(action.newId));
         break;
     case ActionKind::Seek: // done by the render loop: only recorded
-        records_.push_back(record);
-        say_(Join(FormatSeconds(outputFrame, format_.rate), "  seek to stream frame ", std::to_string(streamPosition)));
+        what = Join("seek to stream frame ", std::to_string(streamPosition));
+        say_(Join(FormatSeconds(outputFrame, format_.rate), "  ", what));
+        records_.push_back(std::move(record));
         return;
     }
     if (action.fadeMs)
@@ -131,14 +132,14 @@ void ScriptActions::Perform(const ScheduledAction& scheduled, std::uint64_t outp
         if (record.accepted)
             id_ = action.newId;
     }
-    Report(record, what, result);
+    Report(record, result);
     records_.push_back(std::move(record));
 }
 
-void ScriptActions::Report(const ActionRecord& record, const std::string& what, const host::CallResult& result)
+void ScriptActions::Report(const ActionRecord& record, const host::CallResult& result)
 {
     std::string line = FormatSeconds(record.outputFrame, format_.rate);
-    line.append("  ").append(what);
+    line.append("  ").append(record.what);
     if (!record.accepted) {
         line.append("  [refused: ").append(result.Ok() ? "the stream did not take it" : "code ");
         if (!result.Ok())

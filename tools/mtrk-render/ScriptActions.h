@@ -19,6 +19,7 @@ struct ActionRecord {
     std::uint64_t outputFrame = 0;
     std::vector<std::uint64_t> points; // Delay: the switch points passed, stream frames
     bool accepted = true;              // false when the member refused it or did not know the ID
+    std::string what;                  // "mask pad -> 1 over 4000 ms", as reported
 };
 
 class ScriptActions final : public ActionPerformer {
@@ -34,7 +35,7 @@ public:
 
 private:
     std::vector<std::uint64_t> SwitchPoints(const ScheduledAction& action, std::uint64_t streamPosition) const;
-    void Report(const ActionRecord& record, const std::string& what, const host::CallResult& result);
+    void Report(const ActionRecord& record, const host::CallResult& result);
 
     PluginSession& session_;
     std::u16string id_;
