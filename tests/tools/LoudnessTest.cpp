@@ -43,7 +43,8 @@ std::vector<float> Sine(const std::vector<Segment>& segments, const Tone& tone =
     return samples;
 }
 
-template <typename Sample> void Feed(BlockObserver& observer, const std::vector<Sample>& samples, std::uint16_t channels = 2)
+template <typename Sample>
+void Feed(BlockObserver& observer, const std::vector<Sample>& samples, std::uint16_t channels = 2)
 {
     std::string error;
     for (std::size_t frame = 0; frame < samples.size() / channels; frame += 4096) {
@@ -80,7 +81,8 @@ TEST(Loudness, ReadsSignalsOfKnownLoudnessRangeAndTruePeak)
         {"3341 case 5", {{-26, 20}, {-20, 20.1}, {-26, 20}}, -23.0},
         {"3342 case 1", {{-20, 20}, {-30, 20}}, kUnchecked, 10.0},
         // Its samples lie 45 degrees off the crests: they peak at -9.0 dBFS.
-        {"a quarter of the rate, 45 degrees", {{-6, 2}}, kUnchecked, kUnchecked, -6.0, {2, -1, kRate / 4.0, std::numbers::pi / 4}},
+        {"a quarter of the rate, 45 degrees", {{-6, 2}}, kUnchecked, kUnchecked, -6.0,
+         {2, -1, kRate / 4.0, std::numbers::pi / 4}},
         {"silence", {{-INFINITY, 2}}, -INFINITY, 0.0, -INFINITY},
     };
     for (const auto& row : rows) {

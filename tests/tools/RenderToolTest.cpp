@@ -82,7 +82,9 @@ TEST_F(ToolTest, TheDemoRendersEightBarsBitIdenticalForAnyBlockSizeAndSwitchesOn
 {
     const std::string demo = ReadFile(Demo() / "demo.wav"); // rendered with --block 4096
     ExpectWav(demo, 3, 32, kDemoFrames);                     // IEEE float
-    EXPECT_NE(ReadFile(Demo() / "demo.svg").find("switch bar 5:1"), std::string::npos);
+    const std::string svg = ReadFile(Demo() / "demo.svg");
+    EXPECT_NE(svg.find("switch bar 5:1"), std::string::npos);
+    EXPECT_NE(svg.find(">integrated -"), std::string::npos) << "the integrated loudness, marked";
     const std::string list = (Demo() / "demo.mtrk").string();
     for (const char* block : {"512", "1001"}) {
         SCOPED_TRACE(block);
@@ -114,7 +116,8 @@ TEST_F(ToolTest, TheSummaryGivesTheLoudnessAndEachSpanBetweenActionsItsOwn)
     const Run run = Tool({(Demo() / "demo.mtrk").string(), "-o", "o.wav", "--duration", "4s", "--timeline",
                           "two.timeline", "--loudness-per-state", "-q"});
     ASSERT_EQ(run.code, 0) << run.err;
-    for (const char* expected : {" dBTP, loudness -", " LUFS, range ", " LU, ", "\nspan 0.000 s - 1.000 s  from the start: -",
+    for (const char* expected : {" dBTP, loudness -", " LUFS, range ", " LU, ",
+                                 "\nspan 0.000 s - 1.000 s  from the start: -",
                                  "\nspan 1.000 s - 2.500 s  from two.timeline:1 (mask pad -> 0): -",
                                  "\nspan 2.500 s - 4.000 s  from two.timeline:2 (mask lead -> 1): -"})
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;

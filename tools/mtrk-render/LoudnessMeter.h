@@ -15,7 +15,8 @@ namespace mtrk {
 
 // Measurement modes. The histogram keeps the gating blocks in fixed
 // tables, so that measuring allocates nothing once the meter is made.
-inline constexpr int kLoudnessSummary = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM;
+inline constexpr int kLoudnessSummary =
+    EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM;
 inline constexpr int kLoudnessIntegrated = EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM;
 inline constexpr int kLoudnessMomentary = EBUR128_MODE_M;
 

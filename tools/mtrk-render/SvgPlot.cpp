@@ -1,5 +1,6 @@
 #include "SvgPlot.h"
 
+#include "LoudnessMeter.h"
 #include "Text.h"
 
 #include <algorithm>
@@ -123,7 +124,8 @@ void DrawLoudness(Canvas& canvas, const PlotInput& input, double top)
     for (double level = 0.0; level >= kLoudnessFloor; level -= 20.0) {
         const double y = LoudnessY(top, level);
         canvas.Line(kLeft, y, kLeft + kPlotWidth, y, "stroke:#ddd;stroke-width:0.5");
-        canvas.Text(kLeft - 4, y + 3, Join(std::to_string(static_cast<int>(level)), " LUFS"), "font:9px sans-serif;fill:#777;text-anchor:end");
+        canvas.Text(kLeft - 4, y + 3, Join(std::to_string(static_cast<int>(level)), " LUFS"),
+                    "font:9px sans-serif;fill:#777;text-anchor:end");
     }
     const std::vector<double>& curve = input.loudness->Curve();
     const std::uint64_t step = input.loudness->StepFrames();
@@ -135,7 +137,8 @@ void DrawLoudness(Canvas& canvas, const PlotInput& input, double top)
     if (input.integrated > -HUGE_VAL)
         canvas.Line(kLeft, y, kLeft + kPlotWidth, y, "stroke:#d62728;stroke-width:1;stroke-dasharray:6,3");
     canvas.Text(kLeft + kPlotWidth - 4, y - 4, Join("integrated ", FormatLevel(input.integrated), " LUFS"),
-                "font:bold 11px sans-serif;fill:#d62728;text-anchor:end;paint-order:stroke;stroke:white;stroke-width:3");
+                "font:bold 11px sans-serif;fill:#d62728;text-anchor:end;"
+                "paint-order:stroke;stroke:white;stroke-width:3");
 }
 
 void DrawTrack(Canvas& canvas, const PlotInput& input, std::size_t track, double top, double maxGain)
