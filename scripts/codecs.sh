@@ -116,10 +116,11 @@ fetch_sources() {
   (cd "$downloads" && apt-get source -qq -o APT::Sandbox::User=root --download-only "${missing[@]}")
 }
 
-# libebur128 builds from its source package's upstream tarball alone (the
-# Debian part holds only packaging, and Debian's mirror may lack it, which
-# fails the download as a whole); the tarball is checked against the sum in
-# the .dsc, which apt has checked against the signed index.
+# libebur128 builds from its source package's upstream tarball alone, as
+# its own CMake project ships it: the Debian part (packaging, and patches
+# if any) is left out, since Debian's mirror may lack it, which fails the
+# download as a whole. The tarball is checked against the sum in the .dsc,
+# which apt has checked against the signed index.
 ebur128_tarball() {
   local version
   version=$(source_version_of libebur128-dev)
@@ -157,7 +158,7 @@ build_ebur128() {
   if ! (
     cmake -S "$tree" -B "$tree/build" "${toolchain[@]}" -DCMAKE_BUILD_TYPE=None \
       -DCMAKE_C_FLAGS="$ebur128_level -g $extra_cflags" -DBUILD_SHARED_LIBS=OFF -DWITH_STATIC_PIC=ON \
-      -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib
+      -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib -DCMAKE_POLICY_VERSION_MINIMUM=3.5
     cmake --build "$tree/build" -j "$(nproc)"
     cmake --install "$tree/build"
   ) >"$work/libebur128.log" 2>&1; then
