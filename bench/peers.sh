@@ -39,7 +39,8 @@ render=build/release/tools/mtrk-render/mtrk-render
 command_for() {
   local tool=$1 ext=$2 list=$3 args=()
   case "$tool" in
-    mtrk-render) args=("$render" -q "$dir/$list" -o "$dir/out-ours-$ext.wav") ;;
+    # The peers measure no loudness either.
+    mtrk-render) args=("$render" -q --no-loudness "$dir/$list" -o "$dir/out-ours-$ext.wav") ;;
     ffmpeg)
       args=(ffmpeg -v error -y -threads 1 -filter_threads 1)
       for i in $(seq 1 8); do args+=(-i "$dir/stem$i.$ext"); done

@@ -102,6 +102,16 @@ TEST(Loudness, ReadsSignalsOfKnownLoudnessRangeAndTruePeak)
     }
 }
 
+// Beyond the library's 64 channels the render goes on unmeasured.
+TEST(Loudness, AFormatTheLibraryRefusesLetsBlocksPassAndReadsNotAvailable)
+{
+    LoudnessMeter meter({kRate, 65, true, 0}, kLoudnessSummary);
+    const std::vector<float> block(65 * 100, 0.5f);
+    std::string error;
+    EXPECT_TRUE(meter.OnBlock(block.data(), 100, error));
+    EXPECT_EQ(FormatLevel(meter.Integrated()) + FormatLevel(meter.Range()) + FormatLevel(meter.TruePeak()), "n/an/an/a");
+}
+
 // Spans cut at 5 s and 9 s (blocks straddle both cuts), each a sine at
 // its own level.
 TEST(Loudness, EachSpanReadsItsOwnLevel)

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <stdexcept>
 
 namespace mtrk {
 namespace {
@@ -39,17 +38,18 @@ int ChannelRole(std::uint32_t channels, std::uint32_t index)
 } // namespace
 
 LoudnessMeter::LoudnessMeter(const StreamFormat& format, int mode)
-    : state_(ebur128_init(format.channels, format.rate, mode)), float32_(format.float32)
+    : state_(mode != 0 ? ebur128_init(format.channels, format.rate, mode) : nullptr), float32_(format.float32)
 {
     if (!state_)
-        throw std::runtime_error(Join("the loudness meter cannot measure ", std::to_string(format.channels),
-                                      " channels at ", std::to_string(format.rate), " Hz"));
+        return;
     for (std::uint32_t c = 0; c < format.channels; ++c)
         ebur128_set_channel(state_.get(), c, ChannelRole(format.channels, c));
 }
 
 bool LoudnessMeter::OnBlock(const void* samples, std::uint32_t frames, std::string& error)
 {
+    if (!state_)
+        return true;
     const int result = float32_ ? ebur128_add_frames_float(state_.get(), static_cast<const float*>(samples), frames)
                                 : ebur128_add_frames_short(state_.get(), static_cast<const short*>(samples), frames);
     if (result != EBUR128_SUCCESS)
@@ -59,6 +59,8 @@ bool LoudnessMeter::OnBlock(const void* samples, std::uint32_t frames, std::stri
 
 double LoudnessMeter::Integrated() const
 {
+    if (!state_)
+        return std::nan("");
     double lufs = -HUGE_VAL;
     ebur128_loudness_global(state_.get(), &lufs);
     return lufs;
@@ -66,6 +68,8 @@ double LoudnessMeter::Integrated() const
 
 double LoudnessMeter::Range() const
 {
+    if (!state_)
+        return std::nan("");
     double lu = 0.0;
     ebur128_loudness_range(state_.get(), &lu);
     return lu;
@@ -73,6 +77,8 @@ double LoudnessMeter::Range() const
 
 double LoudnessMeter::TruePeak() const
 {
+    if (!state_)
+        return std::nan("");
     double peak = 0.0;
     for (std::uint32_t c = 0; c < state_->channels; ++c) {
         double channel = 0.0;
@@ -84,6 +90,8 @@ double LoudnessMeter::TruePeak() const
 
 double LoudnessMeter::Momentary() const
 {
+    if (!state_)
+        return std::nan("");
     double lufs = -HUGE_VAL;
     ebur128_loudness_momentary(state_.get(), &lufs);
     return lufs;
@@ -91,7 +99,9 @@ double LoudnessMeter::Momentary() const
 
 std::string FormatLevel(double decibels)
 {
-    if (!(decibels > -HUGE_VAL)) // -inf, and NaN, which no meter should give
+    if (std::isnan(decibels))
+        return "n/a";
+    if (decibels == -HUGE_VAL)
         return "-inf";
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", decibels);

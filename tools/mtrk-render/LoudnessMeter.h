@@ -22,9 +22,12 @@ inline constexpr int kLoudnessMomentary = EBUR128_MODE_M;
 
 class LoudnessMeter final : public BlockObserver {
 public:
-    // `mode`: one of the modes above. Throws std::runtime_error for a
-    // format the library does not take (over 64 channels, say).
+    // `mode`: one of the modes above, or 0 to measure nothing. A format the library does not take
+    // (over 64 channels, say) leaves a meter that measures nothing: its
+    // blocks pass and every reading is NaN, shown as "n/a".
     LoudnessMeter(const StreamFormat& format, int mode);
+
+    [[nodiscard]] bool Measures() const { return state_ != nullptr; }
 
     // `samples` are interleaved float32 or 16-bit frames, aligned for
     // their type, as the render loop's buffer holds them.
@@ -48,8 +51,8 @@ private:
     bool float32_;
 };
 
-// A level in dB (LUFS, LU, dBTP) with one decimal, or "-inf" for silence;
-// never "nan".
+// A level in dB (LUFS, LU, dBTP) with one decimal, "-inf" for silence, or
+// "n/a" for NaN (nothing measured).
 [[nodiscard]] std::string FormatLevel(double decibels);
 
 } // namespace mtrk

@@ -58,7 +58,7 @@ bool ParseOption(const std::string& name, const std::optional<std::string>& inli
     std::string value;
     const auto take = [&] { return reader.Value(name, inline_, value, error); };
     if (name == "--check" || name == "--pcm16" || name == "--quiet" || name == "-q" || name == "--help" ||
-        name == "-h" || name == "--demo" || name == "--loudness-per-state") {
+        name == "-h" || name == "--demo" || name == "--loudness-per-state" || name == "--no-loudness") {
         if (inline_ && name != "--demo") {
             error = name;
             error.append(" takes no value");
@@ -72,6 +72,8 @@ bool ParseOption(const std::string& name, const std::optional<std::string>& inli
             out.quiet = true;
         else if (name == "--loudness-per-state")
             out.loudnessPerState = true;
+        else if (name == "--no-loudness")
+            out.loudness = false;
         else if (name == "--help" || name == "-h")
             out.mode = Mode::Help;
         else {
@@ -232,12 +234,14 @@ LIST is a .mtrk or .mchx file, or an inline name: a.opus|b.ogg|name.mtrk.
       --root DIR      storage root (default: the list's folder)
       --loudness-per-state
                       with --timeline: the loudness of each span between actions
+      --no-loudness   no loudness in the summary or plot (it costs about as much as the render)
   -q, --quiet         no progress bar and no log lines
   -h, --help          this text
 
 TIME: 12.5 or 12.5s (seconds), 48000f (frames), 5:1 (bar:beat, needs --bpm).
 The summary gives the loudness by EBU R 128: integrated (LUFS), its range
-(LU) and the true peak (dBTP).
+(LU) and the true peak (dBTP); "n/a" where nothing was measured (--no-loudness,
+or more than 64 channels).
 Exit codes: 0 done, 1 a list did not load or the output failed, 2 bad usage.
 )";
 }

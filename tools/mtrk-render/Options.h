@@ -28,6 +28,7 @@ struct Options {
     std::optional<Tempo> meter;
     bool pcm16 = false;
     bool quiet = false;
+    bool loudness = true;            // false: --no-loudness, the summary's loudness fields read n/a
     bool loudnessPerState = false;   // Render with a timeline: loudness of each span between actions
     std::vector<std::u16string> hostOptions; // "-name=value", in order
 };

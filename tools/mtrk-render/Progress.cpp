@@ -65,7 +65,9 @@ std::string FormatSummary(const Summary& summary)
 {
     const double duration = summary.rate ? static_cast<double>(summary.frames) / summary.rate : 0.0;
     const double dbfs = summary.peak > 0.0f ? 20.0 * std::log10(summary.peak) : -INFINITY;
-    const double dbtp = summary.truePeak > 0.0 ? 20.0 * std::log10(summary.truePeak) : -INFINITY;
+    const double dbtp = std::isnan(summary.truePeak) ? summary.truePeak
+                        : summary.truePeak > 0.0     ? 20.0 * std::log10(summary.truePeak)
+                                                     : -INFINITY;
     char numbers[256];
     std::snprintf(numbers, sizeof numbers, ": %llu frames (%.3f s), %u ch, %u Hz, %s, peak %.3f (%.1f dBFS), ",
                   static_cast<unsigned long long>(summary.frames), duration, summary.channels, summary.rate,

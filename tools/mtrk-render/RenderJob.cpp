@@ -257,16 +257,18 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
                                0, job.format.totalFrames, 0, {0, 0, 0}};
     say(Join("open: ", DescribeOpen(job.stream), "; ", DescribeFormat(opened)));
     PeakMeter peak(job.format);
-    LoudnessMeter loudness(job.format, kLoudnessSummary);
+    LoudnessMeter loudness(job.format, options.loudness ? kLoudnessSummary : 0);
     std::optional<Envelope> envelope;            // per-bucket peak and RMS, for the plot only
     std::optional<MomentaryLoudness> momentary;  // for the plot only
     std::optional<SpanLoudness> spans;           // --loudness-per-state
     Recorder recorder(job.format.FrameBytes());
-    std::vector<BlockObserver*> observers{&wav, &peak, &loudness, &progress};
-    if (!options.plot.empty()) {
+    std::vector<BlockObserver*> observers{&wav, &peak, &progress};
+    if (loudness.Measures())
+        observers.push_back(&loudness);
+    if (!options.plot.empty())
         observers.push_back(&envelope.emplace(job.format));
+    if (!options.plot.empty() && loudness.Measures())
         observers.push_back(&momentary.emplace(job.format, ExpectedFrames(job)));
-    }
     if (options.loudnessPerState)
         observers.push_back(&spans.emplace(job.format, SpanCuts(job)));
     const bool probe = !options.plot.empty() &&
@@ -296,7 +298,7 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
         plot.markers = Markers(job, actions.Records(), effects, recorder, options.quiet);
         plot.title = Join(options.lists.front(), " -> ", options.output);
         plot.envelope = &*envelope;
-        plot.loudness = &*momentary;
+        plot.loudness = momentary ? &*momentary : nullptr;
         plot.integrated = loudness.Integrated();
         plot.rate = job.format.rate;
         plot.frames = outcome.frames;
