@@ -25,10 +25,20 @@ std::size_t ReadItems(void* buffer, std::size_t size, std::size_t count, void* s
     if (count > std::numeric_limits<std::size_t>::max() / size ||
         wanted > std::numeric_limits<ULONG>::max())
         return 0;
-    ULONG read = 0;
-    if (FAILED(static_cast<IStream*>(stream)->Read(buffer, static_cast<ULONG>(wanted), &read)))
-        return 0;
-    return (read > wanted ? wanted : read) / size;
+    // Short only at the end of the data or at a failure, as fread is:
+    // vorbisfile takes a short count for the data's end and, given one in
+    // the middle of a page, corrupts its page buffer. A host stream fed in
+    // chunks may stop short on any Read.
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::size_t got = 0;
+    while (got < wanted) {
+        ULONG read = 0;
+        if (FAILED(static_cast<IStream*>(stream)->Read(bytes + got, static_cast<ULONG>(wanted - got), &read)) ||
+            read == 0)
+            break;
+        got += read > wanted - got ? wanted - got : read;
+    }
+    return got / size;
 }
 
 int Seek(void* stream, std::int64_t offset, int whence)

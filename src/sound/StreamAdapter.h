@@ -11,8 +11,9 @@ namespace StreamAdapter {
 // Library form: reads up to `bytes` bytes; the count read, 0 on failure or
 // without a stream (the library then sees the end of its data).
 int ReadBytes(void* stream, unsigned char* buffer, int bytes);
-// Item form: reads size × count bytes; the whole items read, 0 on failure,
-// without a stream or with size 0.
+// Item form (fread's): reads size × count bytes, calling Read again after a
+// short delivery until the end of the data or a failure; the whole items
+// read, counting nothing of a failed Read; 0 without a stream or with size 0.
 std::size_t ReadItems(void* buffer, std::size_t size, std::size_t count, void* stream);
 // whence 0, 1, 2 = from the start, the current position, the end; 0 on
 // success, -1 on failure, for any other whence or without a stream.

@@ -233,6 +233,15 @@ TEST(StreamAdapter, ReadsWholeItemsSeeksFromEachOriginAndTells)
     EXPECT_EQ(StreamAdapter::TellLong(stream), sizeof(long) >= 8 ? static_cast<long>(kFar) : -1L);
     EXPECT_EQ(StreamAdapter::CloseNothing(stream), 0);
     stream->Release();
+
+    // A stream that delivers three bytes a Read still fills the item form's request.
+    host::StreamFaults chunked;
+    chunked.maxBytesPerRead = 3;
+    stream = host::MemoryStream::Create({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, chunked);
+    EXPECT_EQ(StreamAdapter::ReadItems(buffer, 1, 8, stream), 8u);
+    EXPECT_EQ(buffer[7], 7);
+    EXPECT_EQ(StreamAdapter::ReadItems(buffer, 1, 8, stream), 2u) << "short at the end only";
+    stream->Release();
 }
 
 TEST(StreamAdapter, FailuresAndMissingStreamsReadNothing)
