@@ -12,7 +12,8 @@
 # CPUID per stream, microseconds each in a virtual machine). Ours leave
 # custom modes out, keep run-time CPU detection, and use -O3. Everything is
 # static and position-independent, so every call into libopus binds to this
-# build and the plug-in exports none of it.
+# build and the plug-in exports none of it. scripts/codec-patches/ holds
+# our fixes of leaks that fuzzing found on the libraries' error paths.
 #
 # The result is cached: nothing is rebuilt while the recipe (versions,
 # flags, this script) stays the same. Prints the prefix on its last line.
@@ -72,6 +73,7 @@ source_version_of() {
 }
 
 recipe="target=$target cflags=$extra_cflags script=$(sha256sum "$0" | cut -c1-16)"
+recipe+=" patches=$(cat "$root"/scripts/codec-patches/*.patch | sha256sum | cut -c1-16)"
 for entry in "${packages[@]}"; do
   read -r source dev level _ <<<"$entry"
   recipe+=" $source=$(version_of "$dev")($level)"
@@ -189,6 +191,13 @@ build_one() {
   # checks their sums (and says it has no key for the uploader's signature).
   local log
   if ! log=$(dpkg-source -x "$root/build/codecs/downloads/${source}_${version#*:}.dsc" "$tree" 2>&1); then
+    echo "$log" >&2
+    exit 1
+  fi
+  # Our own fixes on top of Debian's (scripts/codec-patches/SOURCE.patch):
+  # leaks on error paths only; nothing that decodes changes.
+  local fixes="$root/scripts/codec-patches/$source.patch"
+  if [ -f "$fixes" ] && ! log=$(patch -p1 -d "$tree" <"$fixes" 2>&1); then
     echo "$log" >&2
     exit 1
   fi

@@ -25,8 +25,7 @@ fuzz_run() {
   mkdir -p "$crashes" "$fuzz_build/logs" "$corpus"
   local status=0
   # shellcheck disable=SC2046 # the options are words
-  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=fuzz/lsan.supp \
-    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     nice "$fuzz_build/fuzz/$target" $(fuzz_options "$target") -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$crashes/" \
       "$corpus" "$@" >"$log" 2>&1 || status=$?
