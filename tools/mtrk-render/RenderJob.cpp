@@ -1,5 +1,7 @@
 #include "RenderJob.h"
 
+#include "StreamJob.h"
+
 #include "CheckReport.h"
 #include "Envelope.h"
 #include "PeakMeter.h"
@@ -28,22 +30,8 @@
 namespace mtrk {
 namespace {
 
-// Everything fixed once the stream is open.
-struct Job {
-    const Options& options;
-    const std::atomic<bool>* stop;
-    Timeline timeline;
-    ListLocation location;
-    PluginSession session;
-    StreamFormat format;
-    OpenReport stream;
-    Schedule schedule;
-    std::uint64_t start = 0;
-    std::optional<std::uint64_t> duration;
-};
-
 // The stream frame that output frame `frame` played, following the seeks.
-std::uint64_t StreamPositionAt(const Job& job, std::uint64_t frame)
+std::uint64_t StreamPositionAt(const StreamJob& job, std::uint64_t frame)
 {
     std::uint64_t position = job.start + frame;
     for (const ScheduledAction& action : job.schedule.actions)
@@ -53,13 +41,13 @@ std::uint64_t StreamPositionAt(const Job& job, std::uint64_t frame)
 }
 
 // The output frames the render should reach (0: unknown).
-std::uint64_t ExpectedFrames(const Job& job)
+std::uint64_t ExpectedFrames(const StreamJob& job)
 {
     return job.duration.value_or(job.format.totalFrames > job.start ? job.format.totalFrames - job.start : 0);
 }
 
 // "bar 5:1" (or "bar 4:2.5") for a stream frame, when there is a tempo.
-std::string BarBeat(const Job& job, std::uint64_t position)
+std::string BarBeat(const StreamJob& job, std::uint64_t position)
 {
     const Tempo& tempo = job.schedule.tempo;
     if (tempo.bpm <= 0.0)
@@ -71,73 +59,13 @@ std::string BarBeat(const Job& job, std::uint64_t position)
     return text;
 }
 
-std::string Where(const TimelineAction& action, const Job& job)
+std::string Where(const TimelineAction& action, const StreamJob& job)
 {
     return Join(job.timeline.file, ":", std::to_string(action.line));
 }
 
-bool OpenStream(Job& job, Decoder& decoder, std::string& error, int& code)
-{
-    const Options& options = job.options;
-    code = kExitFailed;
-    if (!LocateList(options.lists.front(), options.root, job.location, error))
-        return false;
-    SessionSetup setup;
-    setup.plugin = PluginPath(options.plugin);
-    setup.hostOptions = options.hostOptions;
-    if (options.pcm16)
-        setup.hostModule = HostModulePath();
-    if (!job.session.Start(setup, error) || !job.session.UseStorage(job.location.root, error))
-        return false;
-    decoder = job.session.Open(job.location.url, error);
-    HSSWaveFormat format{};
-    if (!decoder || decoder->GetFormat(&format) < 0) {
-        error = Join(options.lists.front(), ": does not load: ", error.empty() ? "the plug-in gave no message" : error);
-        return false;
-    }
-    if (format.sampleFormat != kSampleFormatFloat32 && format.sampleFormat != kSampleFormatInt16) {
-        error = Join(options.lists.front(), ": unexpected sample format ", std::to_string(format.sampleFormat));
-        return false;
-    }
-    job.format = {format.sampleRate, static_cast<std::uint16_t>(format.channelCount),
-                  format.sampleFormat == kSampleFormatFloat32, format.totalSamples};
-    if (job.session.LastOpen())
-        job.stream = *job.session.LastOpen();
-    if (!job.timeline.actions.empty() && !job.session.LastOpen()) {
-        error = job.session.ScriptFaceLinked() ? "the stream has no multi-track ID, so timeline actions cannot reach it"
-                                               : "--timeline needs the plug-in's script face (V2Link), which it lacks";
-        return false;
-    }
-    code = kExitUsage;
-    job.schedule.tempo = EffectiveTempo(job.timeline, options.bpm, options.meter);
-    if (options.start && !ToFrames(*options.start, job.format.rate, job.schedule.tempo, job.start, error)) {
-        error.insert(0, "--start: ");
-        return false;
-    }
-    if (job.format.totalFrames > 0 && job.start >= job.format.totalFrames) {
-        error = Join("--start is past the end of the stream (", FormatSeconds(job.format.totalFrames, job.format.rate), ")");
-        return false;
-    }
-    std::uint64_t frames = 0;
-    if (options.duration) {
-        if (!ToFrames(*options.duration, job.format.rate, job.schedule.tempo, frames, error))
-            return false;
-        job.duration = frames;
-    }
-    if (!BuildSchedule(job.timeline, job.schedule.tempo, job.format.rate, job.format.totalFrames, job.schedule, error))
-        return false;
-    for (const std::string& warning : job.schedule.warnings)
-        std::fprintf(stderr, "warning: %s\n", warning.c_str());
-    code = kExitFailed;
-    if (job.start > 0 && decoder->SetPosition(job.start) < 0) {
-        error = "the stream refused the seek to --start";
-        return false;
-    }
-    return true;
-}
-
 // Renders the stream once more from the start, leaving `skip` out.
-bool RenderWithout(Job& job, const TimelineAction* skip, BlockObserver& observer)
+bool RenderWithout(StreamJob& job, const TimelineAction* skip, BlockObserver& observer)
 {
     std::string ignored;
     Decoder decoder = job.session.Open(job.location.url, ignored);
@@ -154,7 +82,7 @@ bool RenderWithout(Job& job, const TimelineAction* skip, BlockObserver& observer
     return outcome.ok;
 }
 
-std::vector<PlotMarker> Markers(Job& job, const std::vector<ActionRecord>& records,
+std::vector<PlotMarker> Markers(StreamJob& job, const std::vector<ActionRecord>& records,
                                 std::vector<std::optional<std::uint64_t>>& effects, const Recorder& recorder,
                                 bool quiet)
 {
@@ -190,7 +118,7 @@ std::vector<PlotMarker> Markers(Job& job, const std::vector<ActionRecord>& recor
 
 // The output frames where --loudness-per-state begins a new span: those
 // of the timeline's actions.
-std::vector<std::uint64_t> SpanCuts(const Job& job)
+std::vector<std::uint64_t> SpanCuts(const StreamJob& job)
 {
     std::vector<std::uint64_t> cuts;
     for (const ScheduledAction& action : job.schedule.actions)
@@ -200,7 +128,7 @@ std::vector<std::uint64_t> SpanCuts(const Job& job)
 
 // One line per span that the render reached: "span 2.000 s - 8.000 s
 // from demo.timeline:5 (mask lead -> 1): -18.2 LUFS".
-void PrintSpans(const Job& job, const SpanLoudness& spans, const std::vector<ActionRecord>& records,
+void PrintSpans(const StreamJob& job, const SpanLoudness& spans, const std::vector<ActionRecord>& records,
                 std::uint64_t frames)
 {
     for (std::size_t i = 0; i < spans.Count() && spans.Start(i) < frames; ++i) {
@@ -228,7 +156,7 @@ int Fail(int code, const std::string& message)
 
 int RunRender(const Options& options, const std::atomic<bool>* stop)
 {
-    Job job{options, stop, {}, {}, {}, {}, {}, {}, 0, std::nullopt};
+    StreamJob job{options, stop, {}, {}, {}, {}, {}, {}, 0, std::nullopt};
     std::string error;
     if (!options.timeline.empty() && !LoadTimeline(options.timeline, job.timeline, error))
         return Fail(kExitUsage, error);
