@@ -3,6 +3,7 @@
 // tools as a user does. Not part of the plug-in.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,11 @@ struct ProcessResult {
 
 // Runs `program` (a path, UTF-8) with `arguments` (each passed as one
 // argument, whatever it contains) in `workingDirectory` (empty: the current
-// one), waits for it to end and returns its exit code and output.
+// one), its standard input reading `input` (a file's bytes, then its end;
+// without it, the caller's own), waits for it to end and returns its exit
+// code and output.
 [[nodiscard]] ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
-                                       const std::string& workingDirectory = {});
+                                       const std::string& workingDirectory = {},
+                                       const std::optional<std::string>& input = std::nullopt);
 
 } // namespace platform

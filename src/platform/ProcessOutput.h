@@ -1,6 +1,6 @@
-// The files a started program writes its output into, shared by the
-// implementations of RunProcess: two fresh files in the temporary folder,
-// read back and removed once the program has ended.
+// The files a started program writes its output into, and the one it
+// reads its input from, shared by the implementations of RunProcess: fresh
+// files in the temporary folder, removed once the program has ended.
 #pragma once
 
 #include <filesystem>
@@ -19,12 +19,14 @@ public:
         const auto folder = std::filesystem::temp_directory_path();
         output = folder / (stem + ".out");
         errors = folder / (stem + ".err");
+        input = folder / (stem + ".in");
     }
     ~ProcessOutputFiles()
     {
         std::error_code ignored;
         std::filesystem::remove(output, ignored);
         std::filesystem::remove(errors, ignored);
+        std::filesystem::remove(input, ignored);
     }
     ProcessOutputFiles(const ProcessOutputFiles&) = delete;
     ProcessOutputFiles& operator=(const ProcessOutputFiles&) = delete;
@@ -37,8 +39,12 @@ public:
         return bytes.str();
     }
 
+    // Writes the input file.
+    void WriteInput(const std::string& bytes) const { std::ofstream(input, std::ios::binary) << bytes; }
+
     std::filesystem::path output;
     std::filesystem::path errors;
+    std::filesystem::path input;
 };
 
 } // namespace platform

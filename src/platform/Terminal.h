@@ -4,7 +4,7 @@
 
 namespace platform {
 
-enum class StandardStream { Output, Error };
+enum class StandardStream { Input, Output, Error };
 
 // True when `stream` is attached to a terminal (not a file or a pipe).
 [[nodiscard]] bool IsTerminal(StandardStream stream);

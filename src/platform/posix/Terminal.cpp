@@ -6,7 +6,10 @@ namespace platform {
 
 bool IsTerminal(StandardStream stream)
 {
-    return isatty(stream == StandardStream::Output ? STDOUT_FILENO : STDERR_FILENO) != 0;
+    const int descriptor = stream == StandardStream::Input    ? STDIN_FILENO
+                           : stream == StandardStream::Output ? STDOUT_FILENO
+                                                              : STDERR_FILENO;
+    return isatty(descriptor) != 0;
 }
 
 } // namespace platform

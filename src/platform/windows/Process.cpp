@@ -38,19 +38,21 @@ void AppendQuoted(std::u16string& line, const std::u16string& argument)
     line.push_back(u'"');
 }
 
-HANDLE InheritableFile(const std::filesystem::path& path)
+HANDLE InheritableFile(const std::filesystem::path& path, bool write = true)
 {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    return ::CreateFileW(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 } // namespace
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& workingDirectory)
+                         const std::string& workingDirectory, const std::optional<std::string>& input)
 {
     ProcessOutputFiles files;
+    if (input)
+        files.WriteInput(*input);
     std::u16string line;
     AppendQuoted(line, vytext::ToUtf16(program));
     for (const std::string& argument : arguments) {
@@ -62,20 +64,23 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     ProcessResult result;
     const HANDLE output = InheritableFile(files.output);
     const HANDLE errors = InheritableFile(files.errors);
+    const HANDLE in = input ? InheritableFile(files.input, false) : ::GetStdHandle(STD_INPUT_HANDLE);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdInput = in;
     startup.hStdOutput = output;
     startup.hStdError = errors;
     PROCESS_INFORMATION process{};
-    const bool started = output != INVALID_HANDLE_VALUE && errors != INVALID_HANDLE_VALUE &&
+    const bool started = output != INVALID_HANDLE_VALUE && errors != INVALID_HANDLE_VALUE && in != INVALID_HANDLE_VALUE &&
                          ::CreateProcessW(nullptr, Wide(line.data()), nullptr, nullptr, TRUE, 0, nullptr,
                                           directory.empty() ? nullptr : Wide(directory.c_str()), &startup, &process);
     if (output != INVALID_HANDLE_VALUE)
         ::CloseHandle(output);
     if (errors != INVALID_HANDLE_VALUE)
         ::CloseHandle(errors);
+    if (input && in != INVALID_HANDLE_VALUE)
+        ::CloseHandle(in);
     if (!started)
         return result;
     ::WaitForSingleObject(process.hProcess, INFINITE);

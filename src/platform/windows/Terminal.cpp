@@ -7,7 +7,10 @@ namespace platform {
 bool IsTerminal(StandardStream stream)
 {
     // A console answers GetConsoleMode; a file, a pipe or nothing does not.
-    const HANDLE handle = ::GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    const DWORD which = stream == StandardStream::Input    ? STD_INPUT_HANDLE
+                        : stream == StandardStream::Output ? STD_OUTPUT_HANDLE
+                                                           : STD_ERROR_HANDLE;
+    const HANDLE handle = ::GetStdHandle(which);
     DWORD mode = 0;
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
 }
