@@ -8,7 +8,7 @@ windows=false
 [ "${1:-}" = --windows ] && windows=true
 packages=(cmake make gcc g++ pkg-config binutils dpkg-dev xz-utils
           libogg-dev libvorbis-dev libopus-dev libopusfile-dev libopusenc-dev libebur128-dev
-          libgtest-dev libbenchmark-dev
+          libgtest-dev libbenchmark-dev portaudio19-dev
           clang libclang-rt-14-dev) # the fuzz step: clang with libFuzzer and its sanitizers
 if $windows; then
   packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -63,10 +64,10 @@ protected:
         int code;
         std::string out, err;
     };
-    // Runs the tool in the scratch folder.
-    Run Tool(const std::vector<std::string>& arguments) const
+    // Runs the tool in the scratch folder, reading `input` when given.
+    Run Tool(const std::vector<std::string>& arguments, const std::optional<std::string>& input = std::nullopt) const
     {
-        const platform::ProcessResult run = platform::RunProcess(MTRK_RENDER_PATH, arguments, scratch.string());
+        const platform::ProcessResult run = platform::RunProcess(MTRK_RENDER_PATH, arguments, scratch.string(), input);
         return {run.exitCode, run.output, run.errors};
     }
 
@@ -225,6 +226,53 @@ TEST_F(ToolTest, EveryErrorExitsNonZeroWithOneLineAndLeavesNoFile)
         EXPECT_EQ(std::distance(fs::directory_iterator(scratch), fs::directory_iterator()), 4); // the inputs above
         EXPECT_EQ(ReadFile(scratch / "keep.wav"), "older");
     }
+}
+
+// --play-to: commands from stdin land where the same actions in a timeline
+// land in the offline render, so the files are equal bit for bit, whatever
+// the block sizes. A plain line applies at once, which is after the timed
+// lines before it.
+TEST_F(ToolTest, PlayToWithCommandsEqualsTheOfflineRenderOfTheSameTimeline)
+{
+    const std::string list = (Demo() / "demo.mtrk").string();
+    const std::string demo = (Demo() / "demo.timeline").string();
+    const struct {
+        const char* name;
+        std::string commands, timeline;
+        std::vector<std::string> play, render; // further arguments of each
+    } rows[] = {
+        {"timed mask and delay", "1 mask pad 0\n2.5 delay next-bar lead 1 250\n",
+         "1 mask pad 0\n2.5 delay next-bar lead 1 250\n", {"--duration", "6"}, {"--duration", "6"}},
+        {"plain lines follow the timed ones", "mask pad 0\n1 mask lead 1\nmask drums 0 300\nbad line\n",
+         "0 mask pad 0\n1 mask lead 1\n1 mask drums 0 300\n", {"--duration", "3"}, {"--duration", "3"}},
+        {"seek, then a timed quit", "1.5 seek 4:1\n3 quit\n", "1.5 seek 4:1\n", {}, {"--duration", "3"}},
+        {"the demo's timeline file, no commands", "", "", {"--timeline", demo}, {"--timeline", demo}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Write("t.timeline", row.timeline);
+        std::vector<std::string> play{list, "--play-to", "p.wav", "--bpm", "120", "--block", "1001"};
+        std::vector<std::string> render{list, "-o", "r.wav", "--bpm", "120", "--timeline", "t.timeline", "-q"};
+        play.insert(play.end(), row.play.begin(), row.play.end());
+        render.insert(render.end(), row.render.begin(), row.render.end());
+        const Run played = Tool(play, row.commands);
+        const Run rendered = Tool(render);
+        ASSERT_EQ(played.code, 0) << played.err;
+        ASSERT_EQ(rendered.code, 0) << rendered.err;
+        const std::string wav = ReadFile(scratch / "p.wav");
+        EXPECT_GT(wav.size(), 48000u * 8);
+        EXPECT_TRUE(wav == ReadFile(scratch / "r.wav"));
+    }
+}
+
+// Without a sound output (this build's machines have none) --play says so
+// in one line and exits 1 at once.
+TEST_F(ToolTest, PlayWithoutASoundOutputFailsWithOneLine)
+{
+    const Run run = Tool({(Demo() / "demo.mtrk").string(), "--play"}, "");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err.rfind("mtrk-render: --play: ", 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
 } // namespace

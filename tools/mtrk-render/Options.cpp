@@ -58,7 +58,8 @@ bool ParseOption(const std::string& name, const std::optional<std::string>& inli
     std::string value;
     const auto take = [&] { return reader.Value(name, inline_, value, error); };
     if (name == "--check" || name == "--pcm16" || name == "--quiet" || name == "-q" || name == "--help" ||
-        name == "-h" || name == "--demo" || name == "--loudness-per-state" || name == "--no-loudness") {
+        name == "-h" || name == "--demo" || name == "--loudness-per-state" || name == "--no-loudness" ||
+        name == "--play") {
         if (inline_ && name != "--demo") {
             error = name;
             error.append(" takes no value");
@@ -74,6 +75,8 @@ bool ParseOption(const std::string& name, const std::optional<std::string>& inli
             out.loudnessPerState = true;
         else if (name == "--no-loudness")
             out.loudness = false;
+        else if (name == "--play")
+            out.mode = Mode::Play;
         else if (name == "--help" || name == "-h")
             out.mode = Mode::Help;
         else {
@@ -85,7 +88,10 @@ bool ParseOption(const std::string& name, const std::optional<std::string>& inli
         }
         return true;
     }
+    if (name == "--play-to")
+        out.mode = Mode::Play;
     std::string* path = name == "--output" || name == "-o" ? &out.output
+                        : name == "--play-to"              ? &out.playTo
                         : name == "--plot"                 ? &out.plot
                         : name == "--timeline"             ? &out.timeline
                         : name == "--plugin"               ? &out.plugin
@@ -102,8 +108,20 @@ bool ParseOption(const std::string& name, const std::optional<std::string>& inli
         *path = value;
         return true;
     }
-    if (name == "--block")
+    if (name == "--block") {
+        out.blockGiven = true;
         return take() && ParseBlock(value, out.block, error);
+    }
+    if (name == "--fade") {
+        const auto fade = take() ? ParseNumber(value, false) : std::nullopt;
+        if (fade && *fade <= 60000.0) {
+            out.fadeMs = static_cast<std::int32_t>(*fade);
+            return true;
+        }
+        if (error.empty())
+            error = Join("--fade takes milliseconds from 0 to 60000, not '", value, "'");
+        return false;
+    }
     if (name == "--bpm") {
         if (!take())
             return false;
@@ -151,6 +169,14 @@ bool CheckCombination(Options& out, std::string& error)
         error = "--loudness-per-state needs --timeline: it measures the spans between the timeline's actions";
         return false;
     }
+    if (out.mode == Mode::Play) {
+        if (!out.output.empty() || !out.plot.empty() || out.loudnessPerState) {
+            error = "--play and --play-to take no --output, --plot or --loudness-per-state";
+            return false;
+        }
+        if (!out.blockGiven)
+            out.block = kPlayBlock;
+    }
     if (out.mode == Mode::Check) {
         if (!out.output.empty() || !out.plot.empty() || !out.timeline.empty() || out.start || out.duration) {
             error = "--check takes lists only, no --output, --plot, --timeline, --start or --duration";
@@ -166,7 +192,7 @@ bool CheckCombination(Options& out, std::string& error)
         error = out.lists.empty() ? "no track list given (see --help)" : "give one track list to render (several only with --check)";
         return false;
     }
-    if (out.output.empty())
+    if (out.output.empty() && out.mode == Mode::Render)
         out.output = DefaultOutputFor(out.lists.front());
     return true;
 }
@@ -217,6 +243,8 @@ const char* UsageText()
     return R"(usage: mtrk-render [options] LIST           render a track list to a WAV file
        mtrk-render --check [options] LIST...  load lists and report what they hold
        mtrk-render --demo [DIR]               write the demo set into DIR (demo/) and render it
+       mtrk-render --play [options] LIST      play it on the sound card, steered live
+       mtrk-render --play-to FILE [options] LIST  the same real-time loop into a WAV file
 
 LIST is a .mtrk or .mchx file, or an inline name: a.opus|b.ogg|name.mtrk.
 
@@ -235,6 +263,15 @@ LIST is a .mtrk or .mchx file, or an inline name: a.opus|b.ogg|name.mtrk.
       --loudness-per-state
                       with --timeline: the loudness of each span between actions
       --no-loudness   no loudness in the summary or plot (it costs about as much as the render)
+      --play          play on the default sound output (blocks of 512 frames unless
+                      --block); at a terminal, keys steer it (shown at the start),
+                      otherwise command lines from stdin: timeline lines, with or
+                      without their time (e.g. 'mask pad 0 500', '8 delay next-bar lead 1'),
+                      or 'quit'
+      --play-to FILE  the real-time loop at full speed into a WAV file, commands
+                      from stdin at their times on the audio clock (plain lines at
+                      the next block)
+      --fade MS       fade of a track toggled by key (default 500)
   -q, --quiet         no progress bar and no log lines
   -h, --help          this text
 

@@ -10,7 +10,7 @@
 
 namespace mtrk {
 
-enum class Mode { Render, Check, Demo, Help };
+enum class Mode { Render, Check, Demo, Help, Play };
 
 struct Options {
     Mode mode = Mode::Render;
@@ -22,6 +22,9 @@ struct Options {
     std::string root;                // storage root, or empty for the list's folder
     std::string demoFolder = "demo"; // Demo
     std::uint32_t block = 4096;
+    bool blockGiven = false;         // --block on the command line (Play's default is smaller)
+    std::string playTo;              // Play: the WAV file of --play-to; empty for the sound card
+    std::int32_t fadeMs = 500;       // Play: the fade of a track toggled by key
     std::optional<TimeValue> start;
     std::optional<TimeValue> duration; // seconds or frames
     double bpm = 0.0;                  // 0: none on the command line
@@ -34,6 +37,8 @@ struct Options {
 };
 
 inline constexpr std::uint32_t kMaxBlock = 1u << 20;
+// Play's block when --block is not given: about 10 ms at 48 kHz.
+inline constexpr std::uint32_t kPlayBlock = 512;
 
 // Parses argv; false with a one-line `error` for a bad option.
 [[nodiscard]] bool ParseOptions(const std::vector<std::string>& arguments, Options& out, std::string& error);

@@ -4,6 +4,7 @@
 #include "CheckReport.h"
 #include "Demo.h"
 #include "Options.h"
+#include "PlayJob.h"
 #include "PluginSession.h"
 #include "RenderJob.h"
 #include "ToolPaths.h"
@@ -59,6 +60,8 @@ int main(int argc, char** argv)
             return Check(options);
         case mtrk::Mode::Demo:
             return mtrk::RunDemo(options, argc > 0 ? argv[0] : "mtrk-render", &interrupted);
+        case mtrk::Mode::Play:
+            return mtrk::RunPlay(options, &interrupted);
         case mtrk::Mode::Render:
             break;
         }

@@ -1,0 +1,117 @@
+#include "PlayController.h"
+
+#include "KeyControl.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace mtrk {
+
+PlayController::PlayController(PlaySource& source, ActionPerformer& performer, const Tempo& tempo,
+                               const std::atomic<bool>* stop)
+    : source_(source), performer_(performer), tempo_(tempo), stop_(stop)
+{
+}
+
+void PlayController::Add(const Schedule& schedule)
+{
+    for (const ScheduledAction& action : schedule.actions)
+        Insert({action.frame, action, false});
+}
+
+void PlayController::Listen(LineInput* input, bool paced)
+{
+    input_ = input;
+    paced_ = paced;
+}
+
+void PlayController::Insert(Due due)
+{
+    const auto at = std::upper_bound(pending_.begin(), pending_.end(), due.frame,
+                                     [](std::uint64_t frame, const Due& d) { return frame < d.frame; });
+    pending_.insert(at, std::move(due));
+}
+
+std::optional<std::uint64_t> PlayController::NextDue() const
+{
+    if (pending_.empty())
+        return std::nullopt;
+    return pending_.front().frame;
+}
+
+bool PlayController::InputWaits(std::uint64_t clock) const
+{
+    return std::any_of(pending_.begin(), pending_.end(), [&](const Due& d) { return d.fromInput && d.frame > clock; });
+}
+
+void PlayController::ReadLines(std::uint64_t clock)
+{
+    std::string line;
+    while (input_ && !inputEnded_ && !quit_) {
+        if (paced_ && InputWaits(clock))
+            return;
+        const bool got = paced_ ? input_->Next(line) : input_->TryNext(line);
+        if (!got) {
+            inputEnded_ = input_->Ended();
+            return;
+        }
+        Handle(line, clock);
+    }
+}
+
+void PlayController::Handle(const std::string& line, std::uint64_t clock)
+{
+    ++lineNumber_;
+    PlayCommand command;
+    std::string error;
+    const StreamFormat& format = source_.Format();
+    std::uint64_t frame = clock;
+    Schedule schedule;
+    if (ParsePlayCommand(line, command, error) && command.kind != PlayCommand::Kind::None &&
+        (!command.timed || ToFrames(command.at, format.rate, tempo_, frame, error)) &&
+        (command.kind == PlayCommand::Kind::Quit ||
+         BuildSchedule(*command.timeline, tempo_, format.rate, format.totalFrames, schedule, error))) {
+        if (command.kind == PlayCommand::Kind::Quit && !command.timed) {
+            quit_ = true;
+            return;
+        }
+        ScheduledAction action = schedule.actions.empty() ? ScheduledAction{} : schedule.actions.front();
+        action.frame = frame;
+        if (command.timeline)
+            commands_.push_back(std::move(command.timeline));
+        Insert({std::max(frame, clock), std::move(action), true});
+        return;
+    }
+    if (!error.empty())
+        std::fprintf(stderr, "mtrk-render: stdin:%d: %s\n", lineNumber_, error.c_str());
+}
+
+void PlayController::Apply(const ScheduledAction& action, std::uint64_t clock)
+{
+    if (action.action->kind == ActionKind::Seek && !source_.Seek(action.seekTarget)) {
+        std::fprintf(stderr, "mtrk-render: the stream refused a seek to frame %llu\n",
+                     static_cast<unsigned long long>(action.seekTarget));
+        return;
+    }
+    performer_.Perform(action, clock, source_.Position());
+}
+
+bool PlayController::Step(std::uint64_t clock)
+{
+    if (stop_ && stop_->load())
+        return false;
+    ReadLines(clock);
+    if (keys_ && !keys_->Poll(*this, clock))
+        quit_ = true;
+    while (!quit_ && !pending_.empty() && pending_.front().frame <= clock) {
+        const Due due = pending_.front();
+        pending_.erase(pending_.begin());
+        if (!due.action.action)
+            quit_ = true;
+        else
+            Apply(due.action, clock);
+    }
+    return !quit_;
+}
+
+} // namespace mtrk
