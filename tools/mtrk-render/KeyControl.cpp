@@ -1,5 +1,6 @@
 #include "KeyControl.h"
 
+#include <vymultitrack/AsciiCase.h>
 #include <vymultitrack/Utf16Text.h>
 
 #include <algorithm>
@@ -90,14 +91,49 @@ void KeyControl::Toggle(PlayController& controller, std::uint64_t clock, int tra
     scheduled.frame = clock;
     scheduled.action = &action;
     controller.Apply(scheduled, clock);
-    if (!armed) {
-        state.gain = target;
+}
+
+std::vector<std::size_t> KeyControl::Matches(const TrackSelection& tracks) const
+{
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < tracks_.size(); ++i) {
+        const auto named = [&](const std::u16string& name) {
+            if (AsciiLowerCase(name) == AsciiLowerCase(setup_.trackNames[i]))
+                return true;
+            return std::any_of(setup_.otherNames.begin(), setup_.otherNames.end(), [&](const auto& other) {
+                return other.second == static_cast<int>(i) && AsciiLowerCase(other.first) == AsciiLowerCase(name);
+            });
+        };
+        if (tracks.all || std::any_of(tracks.names.begin(), tracks.names.end(), named))
+            found.push_back(i);
+    }
+    return found;
+}
+
+void KeyControl::Observe(const ScheduledAction& scheduled, std::uint64_t position)
+{
+    const TimelineAction& action = *scheduled.action;
+    if (action.kind == ActionKind::Mask) {
+        for (std::size_t i : Matches(action.changes.front().tracks))
+            tracks_[i].gain = action.changes.front().volume;
         return;
     }
-    const double barFrames = setup_.tempo.BarFrames(source_.Format().rate);
-    state.armed = target;
-    armedAt_[static_cast<std::size_t>(track)] =
-        static_cast<std::uint64_t>(std::llround((std::floor(source_.Position() / barFrames) + 1) * barFrames));
+    if (action.kind != ActionKind::Delay)
+        return;
+    std::optional<std::uint64_t> at;
+    if (action.pointsKind == PointsKind::Explicit && !scheduled.points.empty())
+        at = scheduled.points.front();
+    else if (action.pointsKind != PointsKind::Explicit && setup_.tempo.bpm > 0.0) {
+        const std::uint32_t rate = source_.Format().rate;
+        const double spacing = action.pointsKind == PointsKind::NextBars ? setup_.tempo.BarFrames(rate)
+                                                                         : setup_.tempo.BeatFrames(rate);
+        at = static_cast<std::uint64_t>(std::llround((std::floor(static_cast<double>(position) / spacing) + 1) * spacing));
+    }
+    for (const MaskChange& change : action.changes)
+        for (std::size_t i : Matches(change.tracks)) {
+            tracks_[i].armed = change.volume;
+            armedAt_[i] = at.value_or(position);
+        }
 }
 
 void KeyControl::Seek(PlayController& controller, std::uint64_t clock, std::int64_t frames)

@@ -15,7 +15,8 @@
 namespace mtrk {
 
 struct KeySetup {
-    std::vector<std::u16string> trackNames; // by track index
+    std::vector<std::u16string> trackNames;                 // by track index
+    std::vector<std::pair<std::u16string, int>> otherNames; // further names and their track
     Tempo tempo;
     int fadeMs = 500;
     std::uint64_t start = 0; // where r restarts
@@ -31,11 +32,15 @@ public:
     [[nodiscard]] bool Poll(PlayController& controller, std::uint64_t clock);
     // Clears the status line.
     void Clear() const;
+    // Follows an action carried out at stream frame `position` (from the
+    // keys, the timeline or stdin) in the gains and armed changes shown.
+    void Observe(const ScheduledAction& action, std::uint64_t position);
 
 private:
     void Toggle(PlayController& controller, std::uint64_t clock, int track, bool armed);
     void Seek(PlayController& controller, std::uint64_t clock, std::int64_t frames);
     void Redraw();
+    [[nodiscard]] std::vector<std::size_t> Matches(const TrackSelection& tracks) const;
 
     platform::RawKeyboard& keyboard_;
     PlaySource& source_;

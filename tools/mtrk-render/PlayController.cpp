@@ -93,7 +93,10 @@ void PlayController::Apply(const ScheduledAction& action, std::uint64_t clock)
                      static_cast<unsigned long long>(action.seekTarget));
         return;
     }
-    performer_.Perform(action, clock, source_.Position());
+    const std::uint64_t position = source_.Position();
+    performer_.Perform(action, clock, position);
+    if (keys_)
+        keys_->Observe(action, position);
 }
 
 bool PlayController::Step(std::uint64_t clock)

@@ -77,7 +77,7 @@ int RunPlay(const Options& options, const std::atomic<bool>* stop)
     if (keys) {
         std::fputs(KeyHelp(), stdout);
         keyControl.emplace(keyboard.emplace(), source, tap,
-                           KeySetup{job.stream.firstNames, job.schedule.tempo, options.fadeMs, job.start}, say);
+                           KeySetup{job.stream.firstNames, job.stream.otherNames, job.schedule.tempo, options.fadeMs, job.start}, say);
         controller.UseKeys(&*keyControl);
     }
     const bool played = sink->Play(source, controller, error);
