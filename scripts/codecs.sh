@@ -2,7 +2,9 @@
 # Builds the codec libraries (libogg, opus, libvorbis, opusfile, libopusenc)
 # and the loudness meter mtrk-render links (libebur128) from Debian's own
 # source packages, of the versions the installed -dev packages have, as
-# static libraries under build/codecs/TARGET/prefix.
+# static libraries under build/codecs/TARGET/prefix; for Windows also
+# PortAudio (portaudio19), mtrk-render's sound output, which natively comes
+# from the system.
 #
 #   scripts/codecs.sh [TARGET]     TARGET: native (default),
 #                                  i686-w64-mingw32, x86_64-w64-mingw32
@@ -52,6 +54,11 @@ packages=(
   "opusfile   libopusfile-dev -O3 --disable-http --disable-doc --disable-examples"
   "libopusenc libopusenc-dev  -O3 --disable-doc --disable-examples"
 )
+# PortAudio with the Windows multimedia API (WMME) only: its WASAPI part
+# does not compile against MinGW-w64's headers.
+if [ "$target" != native ]; then
+  packages+=("portaudio19 portaudio19-dev -O2 --with-winapi=wmme")
+fi
 
 version_of() {
   dpkg-query -W -f='${Version}' "$1" 2>/dev/null ||

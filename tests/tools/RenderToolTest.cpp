@@ -266,13 +266,17 @@ TEST_F(ToolTest, PlayToWithCommandsEqualsTheOfflineRenderOfTheSameTimeline)
 }
 
 // Without a sound output (this build's machines have none) --play says so
-// in one line and exits 1 at once.
+// in one line and exits 1 at once. Under Wine the emulator's own sound
+// driver may print before it.
 TEST_F(ToolTest, PlayWithoutASoundOutputFailsWithOneLine)
 {
     const Run run = Tool({(Demo() / "demo.mtrk").string(), "--play"}, "");
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err.rfind("mtrk-render: --play: ", 0), 0u) << run.err;
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    const std::size_t last = run.err.rfind('\n', run.err.size() - 2) + 1; // npos + 1: the only line
+    EXPECT_EQ(run.err.compare(last, 21, "mtrk-render: --play: "), 0) << run.err;
+#ifndef _WIN32
+    EXPECT_EQ(last, 0u) << run.err;
+#endif
 }
 
 } // namespace
