@@ -7,24 +7,18 @@
 #include "PlaySink.h"
 #include "WavOutput.h"
 
-#include <optional>
-#include <vector>
 
 namespace mtrk {
 
 class FileSink final : public PlaySink {
 public:
-    FileSink(WavOutput& wav, std::uint32_t block, std::optional<std::uint64_t> frames)
-        : wav_(wav), block_(block), frames_(frames)
-    {
-    }
+    FileSink(WavOutput& wav, std::uint32_t block) : wav_(wav), block_(block) {}
 
     [[nodiscard]] bool Play(PlaySource& source, PlayControl& control, std::string& error) override;
 
 private:
     WavOutput& wav_;
     std::uint32_t block_;
-    std::optional<std::uint64_t> frames_; // --duration
 };
 
 } // namespace mtrk

@@ -8,8 +8,8 @@
 namespace mtrk {
 
 PlayController::PlayController(PlaySource& source, ActionPerformer& performer, const Tempo& tempo,
-                               const std::atomic<bool>* stop)
-    : source_(source), performer_(performer), tempo_(tempo), stop_(stop)
+                               std::optional<std::uint64_t> end, const std::atomic<bool>* stop)
+    : source_(source), performer_(performer), tempo_(tempo), end_(end), stop_(stop)
 {
 }
 
@@ -35,8 +35,8 @@ void PlayController::Insert(Due due)
 std::optional<std::uint64_t> PlayController::NextDue() const
 {
     if (pending_.empty())
-        return std::nullopt;
-    return pending_.front().frame;
+        return end_;
+    return std::min(pending_.front().frame, end_.value_or(pending_.front().frame));
 }
 
 bool PlayController::InputWaits(std::uint64_t clock) const
@@ -62,28 +62,36 @@ void PlayController::ReadLines(std::uint64_t clock)
 void PlayController::Handle(const std::string& line, std::uint64_t clock)
 {
     ++lineNumber_;
-    PlayCommand command;
     std::string error;
+    if (!Accept(line, clock, error))
+        std::fprintf(stderr, "mtrk-render: stdin:%d: %s\n", lineNumber_, error.c_str());
+}
+
+bool PlayController::Accept(const std::string& line, std::uint64_t clock, std::string& error)
+{
+    PlayCommand command;
+    if (!ParsePlayCommand(line, command, error))
+        return false;
+    if (command.kind == PlayCommand::Kind::None)
+        return true;
     const StreamFormat& format = source_.Format();
     std::uint64_t frame = clock;
-    Schedule schedule;
-    if (ParsePlayCommand(line, command, error) && command.kind != PlayCommand::Kind::None &&
-        (!command.timed || ToFrames(command.at, format.rate, tempo_, frame, error)) &&
-        (command.kind == PlayCommand::Kind::Quit ||
-         BuildSchedule(*command.timeline, tempo_, format.rate, format.totalFrames, schedule, error))) {
-        if (command.kind == PlayCommand::Kind::Quit && !command.timed) {
-            quit_ = true;
-            return;
-        }
-        ScheduledAction action = schedule.actions.empty() ? ScheduledAction{} : schedule.actions.front();
-        action.frame = frame;
-        if (command.timeline)
-            commands_.push_back(std::move(command.timeline));
-        Insert({std::max(frame, clock), std::move(action), true});
-        return;
+    if (command.timed && !ToFrames(command.at, format.rate, tempo_, frame, error))
+        return false;
+    if (command.kind == PlayCommand::Kind::Quit) {
+        quit_ = quit_ || !command.timed;
+        if (command.timed)
+            Insert({std::max(frame, clock), ScheduledAction{}, true});
+        return true;
     }
-    if (!error.empty())
-        std::fprintf(stderr, "mtrk-render: stdin:%d: %s\n", lineNumber_, error.c_str());
+    Schedule schedule;
+    if (!BuildSchedule(*command.timeline, tempo_, format.rate, format.totalFrames, schedule, error))
+        return false;
+    ScheduledAction action = schedule.actions.front();
+    action.frame = frame;
+    commands_.push_back(std::move(command.timeline));
+    Insert({std::max(frame, clock), std::move(action), true});
+    return true;
 }
 
 void PlayController::Apply(const ScheduledAction& action, std::uint64_t clock)
@@ -101,7 +109,7 @@ void PlayController::Apply(const ScheduledAction& action, std::uint64_t clock)
 
 bool PlayController::Step(std::uint64_t clock)
 {
-    if (stop_ && stop_->load())
+    if ((stop_ && stop_->load()) || (end_ && clock >= *end_))
         return false;
     ReadLines(clock);
     if (keys_ && !keys_->Poll(*this, clock))

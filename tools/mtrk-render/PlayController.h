@@ -21,7 +21,9 @@ class KeyControl;
 
 class PlayController final : public PlayControl {
 public:
-    PlayController(PlaySource& source, ActionPerformer& performer, const Tempo& tempo, const std::atomic<bool>* stop);
+    // `end` (--duration): the audio-clock frame where play stops.
+    PlayController(PlaySource& source, ActionPerformer& performer, const Tempo& tempo, std::optional<std::uint64_t> end,
+                   const std::atomic<bool>* stop);
 
     // The timeline's actions, at their frames (`schedule` outlives this).
     void Add(const Schedule& schedule);
@@ -48,10 +50,13 @@ private:
     void ReadLines(std::uint64_t clock);
     [[nodiscard]] bool InputWaits(std::uint64_t clock) const;
     void Handle(const std::string& line, std::uint64_t clock);
+    // Parses one line and queues it; false with `error` for a bad one.
+    [[nodiscard]] bool Accept(const std::string& line, std::uint64_t clock, std::string& error);
 
     PlaySource& source_;
     ActionPerformer& performer_;
     Tempo tempo_;
+    std::optional<std::uint64_t> end_;
     const std::atomic<bool>* stop_;
     LineInput* input_ = nullptr;
     bool paced_ = false;

@@ -24,7 +24,7 @@ std::unique_ptr<PlaySink> OpenSink(const StreamJob& job, WavOutput& wav, std::st
         return OpenSoundDevice(job.format, options.block, error);
     if (!wav.Open(options.playTo, job.format.channels, job.format.rate, job.format.float32, error))
         return nullptr;
-    return std::make_unique<FileSink>(wav, options.block, job.duration);
+    return std::make_unique<FileSink>(wav, options.block);
 }
 
 void Report(const StreamJob& job, const PlaySource& source, const PlaySink& sink)
@@ -68,7 +68,7 @@ int RunPlay(const Options& options, const std::atomic<bool>* stop)
     SampleRing tap(static_cast<std::size_t>(job.format.rate) * job.format.FrameBytes());
     PlaySource source(*decoder, job.format, job.start, keys ? &tap : nullptr);
     ScriptActions actions(job.session, job.stream.id, job.format, job.schedule.tempo, say);
-    PlayController controller(source, actions, job.schedule.tempo, stop);
+    PlayController controller(source, actions, job.schedule.tempo, job.duration, stop);
     controller.Add(job.schedule);
     std::optional<LineInput> lines;
     if (!platform::IsTerminal(platform::StandardStream::Input))

@@ -46,7 +46,8 @@ public:
         }
         initialised_ = true;
         const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
-        if (device == paNoDevice) {
+        const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
+        if (!info) {
             error = "--play: no sound output device found (use --play-to FILE.wav to hear it later)";
             return false;
         }
@@ -54,7 +55,7 @@ public:
         output.device = device;
         output.channelCount = format.channels;
         output.sampleFormat = format.float32 ? paFloat32 : paInt16;
-        output.suggestedLatency = Pa_GetDeviceInfo(device)->defaultLowOutputLatency;
+        output.suggestedLatency = info->defaultLowOutputLatency;
         code = Pa_OpenStream(&stream_, nullptr, &output, format.rate, block, paNoFlag, &PortAudioSink::Callback, this);
         if (code != paNoError) {
             stream_ = nullptr;
