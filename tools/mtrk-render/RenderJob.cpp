@@ -158,8 +158,6 @@ int RunRender(const Options& options, const std::atomic<bool>* stop)
 {
     StreamJob job{options, stop, {}, {}, {}, {}, {}, {}, 0, std::nullopt};
     std::string error;
-    if (!options.timeline.empty() && !LoadTimeline(options.timeline, job.timeline, error))
-        return Fail(kExitUsage, error);
     Decoder decoder;
     int code = kExitFailed;
     if (!OpenStream(job, decoder, error, code))

@@ -11,6 +11,9 @@ namespace mtrk {
 bool OpenStream(StreamJob& job, Decoder& decoder, std::string& error, int& code)
 {
     const Options& options = job.options;
+    code = kExitUsage;
+    if (!options.timeline.empty() && !LoadTimeline(options.timeline, job.timeline, error))
+        return false;
     code = kExitFailed;
     if (!LocateList(options.lists.front(), options.root, job.location, error))
         return false;

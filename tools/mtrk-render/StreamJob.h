@@ -27,8 +27,8 @@ struct StreamJob {
     std::optional<std::uint64_t> duration;
 };
 
-// Opens the list of job.options, resolves the timeline and seeks to
-// --start. False with `error` and the exit `code` for the failure.
+// Loads the timeline of job.options, opens its list, resolves the timeline
+// and seeks to --start. False with `error` and the exit `code` for the failure.
 [[nodiscard]] bool OpenStream(StreamJob& job, Decoder& decoder, std::string& error, int& code);
 
 } // namespace mtrk
