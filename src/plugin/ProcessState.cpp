@@ -6,7 +6,10 @@
 
 ProcessState& TheProcessState()
 {
-    static ProcessState* const state = new ProcessState();
+    // Made in static storage and never destroyed: not on the heap either,
+    // since a host that unloads the library would leave it there unowned.
+    alignas(ProcessState) static unsigned char storage[sizeof(ProcessState)];
+    static ProcessState* const state = new (storage) ProcessState();
     return *state;
 }
 
