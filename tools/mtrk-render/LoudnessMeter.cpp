@@ -57,22 +57,23 @@ bool LoudnessMeter::OnBlock(const void* samples, std::uint32_t frames, std::stri
     return result == EBUR128_SUCCESS;
 }
 
-double LoudnessMeter::Integrated() const
+double LoudnessMeter::Reading(int (*read)(ebur128_state*, double*), double none) const
 {
     if (!state_)
         return std::nan("");
-    double lufs = -HUGE_VAL;
-    ebur128_loudness_global(state_.get(), &lufs);
-    return lufs;
+    double value = none;
+    read(state_.get(), &value);
+    return value;
+}
+
+double LoudnessMeter::Integrated() const
+{
+    return Reading(&ebur128_loudness_global, -HUGE_VAL);
 }
 
 double LoudnessMeter::Range() const
 {
-    if (!state_)
-        return std::nan("");
-    double lu = 0.0;
-    ebur128_loudness_range(state_.get(), &lu);
-    return lu;
+    return Reading(&ebur128_loudness_range, 0.0);
 }
 
 double LoudnessMeter::TruePeak() const
@@ -90,11 +91,7 @@ double LoudnessMeter::TruePeak() const
 
 double LoudnessMeter::Momentary() const
 {
-    if (!state_)
-        return std::nan("");
-    double lufs = -HUGE_VAL;
-    ebur128_loudness_momentary(state_.get(), &lufs);
-    return lufs;
+    return Reading(&ebur128_loudness_momentary, -HUGE_VAL);
 }
 
 std::string FormatLevel(double decibels)

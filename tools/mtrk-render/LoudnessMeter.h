@@ -43,6 +43,10 @@ public:
     [[nodiscard]] double Momentary() const;
 
 private:
+    // One of the library's readings, `none` where it gives nothing; NaN
+    // without a meter.
+    double Reading(int (*read)(ebur128_state*, double*), double none) const;
+
     struct Release {
         void operator()(ebur128_state* state) const { ebur128_destroy(&state); }
     };
